@@ -1,0 +1,15 @@
+// The wizard's pages and dialogs.
+#pragma once
+#include <windows.h>
+
+INT_PTR CALLBACK DlgWelcomeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Progress page, registering notice and finished page. The finished page
+// takes, as its creation parameter, a text to show in place of its success
+// message (null on success).
+INT_PTR CALLBACK DlgNullProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgPathsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgResetProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void RefreshPlugList();

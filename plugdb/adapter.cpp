@@ -1,0 +1,5 @@
+// Stand-in until the adapter registration is built.
+#include "plugdb/adapter.h"
+
+bool RegisterAdapter() { return true; }
+void UnregisterAdapter() {}

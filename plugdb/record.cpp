@@ -1,0 +1,184 @@
+#include "plugdb/record.h"
+#include <objbase.h>
+#include <cstdio>
+#include <cstring>
+#include "wizard/registry.h"
+#include "wizard/state.h"
+#include "wizard/text.h"
+
+DWORD subdivideCount;
+DWORD subdivideGroup;
+
+namespace {
+
+const char ADAPTER_LIBRARY[] = "OlVst.dll";
+
+// The 32-bit fields in the order they are read and written.
+struct DwordField {
+    const char* name;
+    DWORD PluginRecord::*field;
+};
+
+#define FIELD(f) {#f, reinterpret_cast<DWORD PluginRecord::*>(&PluginRecord::f)}
+const DwordField DWORD_FIELDS[] = {
+    FIELD(isBad),          FIELD(isSynth),         FIELD(isVst),       FIELD(numInputs),
+    FIELD(numOutputs),     FIELD(numPrograms),     FIELD(numParams),   FIELD(progsChunks),
+    FIELD(registerAsPlug), FIELD(registerAsSynth), FIELD(uniqueId),    FIELD(wantEvents),
+    FIELD(cxEditor),       FIELD(cyEditor),        FIELD(forceStereo), FIELD(nrpnPassThrough),
+};
+#undef FIELD
+
+GUID ParseClassText(const char* text)
+{
+    WCHAR wide[64];
+    GUID id{};
+    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, wide, 64) > 0)
+        CLSIDFromString(wide, &id);
+    return id;
+}
+
+GUID ReadClassId(HKEY key, const char* name)
+{
+    char text[64];
+    if (!ReadTextValue(key, name, text, sizeof text))
+        return GUID{};
+    return ParseClassText(text);
+}
+
+void FormatClassId(char (&text)[64], const GUID& id)
+{
+    snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             id.Data1, id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
+             id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+}
+
+// "OlVst.dll" in the program's folder. False when that path does not fit
+// its 256-character buffer even in its short form: a cut path would name
+// the wrong file.
+bool AdapterLibraryPath(char (&path)[256])
+{
+    char module[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameA(moduleInstance, module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        char* slash = strrchr(module, '\\');
+        if (slash)
+            slash[1] = 0;
+        if (CopyText(path, module) && AppendText(path, ADAPTER_LIBRARY))
+            return true;
+        if (attempt == 0) {
+            char shortForm[MAX_PATH + 1];
+            length = GetShortPathNameA(module, shortForm, sizeof shortForm);
+            if (length == 0 || length >= sizeof shortForm)
+                return false;
+            CopyText(module, shortForm);
+        }
+    }
+    return false;
+}
+
+// "VST", the subdivide group, a space and the name, cut so that "_P" still
+// fits the 64-character buffer after it.
+void MakeDisplayName(char (&name)[64], const PluginRecord& record)
+{
+    const WizardOptionFlags& options = WizardOptions;
+    char prefix[32] = "";
+    if (!options.noPrefix)
+        CopyText(prefix, "VST");
+    if (options.subDivide) {
+        ++subdivideCount;
+        if (subdivideCount % 25 == 0)
+            ++subdivideGroup;
+        char group[16];
+        snprintf(group, sizeof group, "%lu", subdivideGroup);
+        AppendText(prefix, group);
+    }
+    if (!(options.noPrefix && !options.subDivide))
+        AppendText(prefix, " ");
+    CopyText(name, sizeof name - 2, prefix);
+    AppendText(name, sizeof name - 2, record.FullName);
+}
+
+void RegisterComClass(const char* classText, const char* displayName, const char* libraryPath)
+{
+    char keyPath[128];
+    CopyText(keyPath, "CLSID\\");
+    AppendText(keyPath, classText);
+    RegKey classKey;
+    if (CreateKey(HKEY_CLASSES_ROOT, keyPath, classKey.receive()) != ERROR_SUCCESS)
+        return;
+    WriteTextValue(classKey, nullptr, displayName);
+    if (!libraryPath)
+        return;
+    RegKey server;
+    if (CreateKey(classKey, "InprocServer32", server.receive()) == ERROR_SUCCESS)
+        WriteTextValue(server, nullptr, libraryPath);
+}
+
+} // namespace
+
+void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage)
+{
+    const unsigned char* dos = reinterpret_cast<const unsigned char*>(record.DosName);
+    snprintf(text, sizeof text, "{141AC90%c-%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             propertyPage ? '3' : '2', record.uniqueId >> 16, record.uniqueId & 0xFFFF,
+             dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
+}
+
+void ReadVstData(HKEY entryKey, PluginRecord* record)
+{
+    TraceOperation("READ VST DATA");
+    PluginRecord working{};
+
+    working.clsidPlug = ReadClassId(entryKey, "clsidPlug");
+    working.clsidProps = ReadClassId(entryKey, "clsidProps");
+    ReadTextValue(entryKey, "FullName", working.FullName, sizeof working.FullName);
+    ReadTextValue(entryKey, "FullPath", working.FullPath, sizeof working.FullPath);
+    ReadTextValue(entryKey, "DosName", working.DosName, sizeof working.DosName);
+    // Everything after the name's end is zero, so the bytes that feed the
+    // class identifiers are well defined.
+    size_t end = strnlen(working.DosName, sizeof working.DosName);
+    memset(working.DosName + end, 0, sizeof working.DosName - end);
+    ReadTextValue(entryKey, "PresetPath", working.PresetPath, sizeof working.PresetPath);
+    for (const DwordField& f : DWORD_FIELDS)
+        ReadDwordValue(entryKey, f.name, &(working.*f.field));
+    ReadDwordValue(entryKey, "addVstPrefix", &working.addVstPrefix);
+
+    *record = working;
+}
+
+void WriteVstData(HKEY entryKey, PluginRecord* record)
+{
+    TraceOperation("WRITE VST DATA");
+    char plugClass[64], propsClass[64];
+    MakeClassText(plugClass, *record, false);
+    MakeClassText(propsClass, *record, true);
+
+    char libraryPath[256];
+    const char* library = AdapterLibraryPath(libraryPath) ? libraryPath : nullptr;
+
+    char displayName[64];
+    MakeDisplayName(displayName, *record);
+    RegisterComClass(plugClass, displayName, library);
+    AppendText(displayName, "_P");
+    if (!record->isBad)
+        RegisterComClass(propsClass, displayName, library);
+
+    record->clsidPlug = ParseClassText(plugClass);
+    record->clsidProps = ParseClassText(propsClass);
+
+    char text[64];
+    FormatClassId(text, record->clsidPlug);
+    WriteTextValue(entryKey, "clsidPlug", text);
+    FormatClassId(text, record->clsidProps);
+    WriteTextValue(entryKey, "clsidProps", text);
+    WriteTextValue(entryKey, "FullName", record->FullName);
+    WriteTextValue(entryKey, "FullPath", record->FullPath);
+    WriteTextValue(entryKey, "DosName", record->DosName);
+    WriteTextValue(entryKey, "PresetPath", record->PresetPath);
+    for (const DwordField& f : DWORD_FIELDS)
+        WriteDwordValue(entryKey, f.name, record->*f.field);
+    WriteDwordValue(entryKey, "addVstPrefix", WizardOptions.noPrefix ? 0 : 1);
+    WriteDwordValue(entryKey, "touch", 1);
+}

@@ -1,0 +1,43 @@
+// The plug-in record and its registry entry under "Plug-Ins".
+#pragma once
+#include <windows.h>
+
+// One plug-in's record, stored field by field under registry values of the
+// same names. A plain record: copied whole, owns no pointers.
+struct PluginRecord {
+    GUID  clsidPlug;
+    GUID  clsidProps;
+    char  FullName[1024];
+    char  FullPath[1024];
+    char  PresetPath[1024];
+    char  DosName[14];
+    DWORD uniqueId;
+    DWORD isVst;
+    DWORD isSynth;
+    DWORD isBad;
+    DWORD wantEvents;
+    LONG  numInputs;
+    LONG  numOutputs;
+    LONG  numPrograms;
+    LONG  numParams;
+    DWORD progsChunks;
+    DWORD registerAsPlug;
+    DWORD registerAsSynth;
+    LONG  cxEditor;
+    LONG  cyEditor;
+    DWORD forceStereo;
+    DWORD nrpnPassThrough;
+    DWORD addVstPrefix;
+    DWORD isNew;            // first seen in this run; never stored
+};
+
+// Group numbering of the class display names while "Subdivide menu" is on.
+extern DWORD subdivideCount;
+extern DWORD subdivideGroup;
+
+void ReadVstData(HKEY entryKey, PluginRecord* record);
+void WriteVstData(HKEY entryKey, PluginRecord* record);
+
+// The 38-character class identifier text of a record: the plug-in class
+// ("{141AC902-...") or its property page class ("{141AC903-...").
+void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage);

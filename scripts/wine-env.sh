@@ -1,0 +1,34 @@
+# Sourced by the other scripts: the project's own 32-bit Wine prefix under the
+# build folder, never the user's ~/.wine.
+BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
+export WINEARCH=win32
+export WINEPREFIX="$BUILD_DIR/wineprefix"
+export WINEDEBUG=-all
+
+# Creates the prefix on first use and sets what running without a person
+# needs: no crash dialog, unmanaged windows (no close stall under Xvfb), and
+# Wine's own Tahoma so dialogs have their designed size.
+prepare_wine_prefix() {
+  mkdir -p "$BUILD_DIR"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix in $WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  for f in tahoma.ttf tahomabd.ttf marlett.ttf; do
+    [ -f "$fonts/$f" ] || cp "/usr/share/wine/fonts/$f" "$fonts/" 2>/dev/null || true
+  done
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+}
+
+# Configures and builds with the i686 mingw toolchain.
+build_tandrel() {
+  local root
+  root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+  cmake -S "$root" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake" "$@" >/dev/null
+  cmake --build "$BUILD_DIR" -j"$(nproc)"
+}

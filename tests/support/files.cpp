@@ -1,0 +1,82 @@
+#include "support/files.h"
+
+std::string ExeDir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    *strrchr(path, '\\') = 0;
+    return path;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(child);
+            else if (!DeleteFileA(child.c_str()))
+                RemoveDirectoryA(child.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string FreshDir(const std::string& name)
+{
+    std::string root = ExeDir() + "\\..\\testdata";
+    CreateDirectoryA(root.c_str(), nullptr);
+    std::string dir = root + "\\" + name;
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    char full[MAX_PATH];
+    GetFullPathNameA(dir.c_str(), sizeof full, full, nullptr);
+    return full;
+}
+
+bool CopyInto(const std::string& from, const std::string& to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+long RunProcess(const std::string& commandLine, DWORD timeoutMs)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -2;
+    long code = -1;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        code = static_cast<long>(exitCode);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}

@@ -1,0 +1,17 @@
+// Files, folders and processes for tests.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// The folder of the running test program (the build's bin folder, where the
+// program, the fixture plug-ins and the doubles are built).
+std::string ExeDir();
+// A new, empty folder <build>\testdata\<name> (what was there is removed).
+std::string FreshDir(const std::string& name);
+void RemoveTree(const std::string& path);
+bool CopyInto(const std::string& from, const std::string& to);
+void WriteBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+// Starts a command line and waits for it. The exit code, or -1 when it did
+// not end within the timeout (it is then killed).
+long RunProcess(const std::string& commandLine, DWORD timeoutMs = 60000);

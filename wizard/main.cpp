@@ -1,0 +1,6 @@
+#include "wizard/run.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    return WizardMain(instance);
+}

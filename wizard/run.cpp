@@ -1,0 +1,261 @@
+#include "wizard/run.h"
+#include <commctrl.h>
+#include <objbase.h>
+#include <cstring>
+#include "about/help.h"
+#include "pages/pages.h"
+#include "plugdb/adapter.h"
+#include "plugdb/record.h"
+#include "plugdb/sweep.h"
+#include "probe/probe.h"
+#include "probe/scan.h"
+#include "resource.h"
+#include "wizard/registry.h"
+#include "wizard/settings.h"
+#include "wizard/state.h"
+#include "wizard/text.h"
+#include "wizard/trap.h"
+
+namespace {
+
+const char NO_PATHS_TEXT[] =
+    "Couldn't find any VST plug-in paths. Ostrel VST Adapter needs at least one plug-in path in order to continue.";
+
+const char REGISTRATION_FAILED_TEXT[] =
+    "Your VST plug-ins could not be registered with your system. The message shown before "
+    "this page says what went wrong; put that right, then run this Wizard again.";
+
+void ShowPage(int id, DLGPROC proc, LPARAM parameter = 0)
+{
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter);
+}
+
+// The base of the last path component, cut at its last dot (unless that
+// would leave nothing) and at eight characters. False when only dots or
+// nothing would remain, since such a name would open "Plug-Ins" itself.
+bool BaseName(const char* form, char (&name)[10])
+{
+    const char* base = strrchr(form, '\\');
+    base = base ? base + 1 : form;
+    size_t length = strlen(base);
+    const char* dot = strrchr(base, '.');
+    if (dot && dot != base)
+        length = dot - base;
+    if (length > 8)
+        length = 8;
+    memset(name, 0, sizeof name);
+    memcpy(name, base, length);
+    return strspn(name, ".") != length;
+}
+
+void ShowProgress(const char* path)
+{
+    if (!progressWindow)
+        return;
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, path);
+    HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
+    LRESULT line = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
+    SendMessageA(list, LB_SETCURSEL, line, 0);
+    UpdateWindow(progressWindow);
+}
+
+// Step 11 of the analysis, inside the plug-in trap region.
+void ProbeDll(PluginRecord& record, const char* entryName, const char* path, bool created)
+{
+    CopyText(record.DosName, entryName);
+    const char* longName = strrchr(path, '\\');
+    CopyText(record.FullName, longName ? longName + 1 : path);
+    if (char* dot = strrchr(record.FullName, '.'))
+        *dot = 0;
+    CopyText(record.FullPath, path);
+    LoadVstPlugin(&record);
+    if (created && record.isSynth) {
+        record.registerAsSynth = 1;
+        record.forceStereo = 1;
+    }
+}
+
+void DeleteEntry(const char* entryName)
+{
+    RegKey plugins;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, PLUGINS_KEY, plugins.receive()) == ERROR_SUCCESS)
+        RegDeleteKeyA(plugins, entryName);
+}
+
+void UserSetup(HKEY paths)
+{
+    pathsKey = paths;
+    ShowPage(IDD_PATHS, DlgPathsProc);
+    while (SearchPathList.count == 0) {
+        MessageBoxA(nullptr, NO_PATHS_TEXT, ERROR_CAPTION, MB_OK);
+        ShowPage(IDD_PATHS, DlgPathsProc);
+    }
+    RegCloseKey(pathsKey);
+    pathsKey = nullptr;
+}
+
+void ScanAndAnalyse()
+{
+    TraceFailurePoint("Scanning for plugs");
+    progressWindow = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, DlgNullProc, 0);
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
+    for (char* folder : SearchPathList)
+        GetVstPaths(folder);
+
+    TraceFailurePoint("Analysing plugins");
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
+    ClearTouchFlags();
+    for (char* path : FoundDllList)
+        AnalyseDll(path);
+
+    DestroyWindow(progressWindow);
+    TraceFailurePoint("Cleanup post-analysis");
+    DeleteUntouched();
+    progressWindow = nullptr;
+}
+
+void Register()
+{
+    TraceFailurePoint("Post user config");
+    HWND notice = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_REGISTERING), nullptr, DlgNullProc, 0);
+    TraceFailurePoint("Calling registration routine");
+    bool registered = RegisterAdapter();
+    DestroyWindow(notice);
+
+    TraceFailurePoint("Post registration routine");
+    ShowPage(IDD_FINISHED, DlgNullProc, registered ? 0 : reinterpret_cast<LPARAM>(REGISTRATION_FAILED_TEXT));
+}
+
+void ReleaseLists()
+{
+    TraceFailurePoint("Cleaning up plugin paths");
+    while (PluginList.count)
+        PluginList.remove(PluginList.first());
+    while (FoundDllList.count) {
+        FreePathText(FoundDllList.first()->element);
+        FoundDllList.remove(FoundDllList.first());
+    }
+    TraceFailurePoint("Cleaning up path list");
+    while (SearchPathList.count) {
+        FreePathText(SearchPathList.first()->element);
+        SearchPathList.remove(SearchPathList.first());
+    }
+}
+
+void Run(HINSTANCE instance)
+{
+    TraceOperation("Main");
+    TraceFailurePoint("Init");
+    moduleInstance = instance;
+    memset(&DefaultRecord, 0, sizeof DefaultRecord);
+    CoInitialize(nullptr);
+    InitCommonControls();
+
+    TraceFailurePoint("Basic Init");
+    ShowPage(IDD_WELCOME, DlgWelcomeProc);
+
+    TraceFailurePoint("Path configuration");
+    HKEY paths = LoadSearchPaths();
+    TraceFailurePoint("Checking user defaults");
+    ReadWizardOptions();
+    TraceFailurePoint("Setup defaults");
+    ReadDefaults();
+
+    TraceFailurePoint("User setup");
+    UserSetup(paths);
+
+    ScanAndAnalyse();
+
+    TraceFailurePoint("User config");
+    editSelectedPlugin = 1;
+    ShowPage(IDD_LIST, DlgListProc);
+
+    Register();
+    ReleaseLists();
+}
+
+} // namespace
+
+bool MakeEntryName(const char* path, char (&name)[10])
+{
+    char shortPath[128];
+    DWORD length = GetShortPathNameA(path, shortPath, sizeof shortPath);
+    if (length > 0 && length < sizeof shortPath && BaseName(shortPath, name))
+        return true;
+    // No short form, or none that fits: the long name stands in for it.
+    return BaseName(path, name);
+}
+
+void AnalyseDll(const char* path)
+{
+    ShowProgress(path);
+
+    char entryName[10];
+    if (!MakeEntryName(path, entryName))
+        return;
+    char keyPath[256];
+    CopyText(keyPath, PLUGINS_KEY "\\");
+    AppendText(keyPath, entryName);
+
+    // Without an entry there is nowhere to keep what the probe learns: the
+    // DLL is passed over in this run.
+    RegKey entry;
+    DWORD disposition = 0;
+    if (CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition) != ERROR_SUCCESS)
+        return;
+    bool created = disposition == REG_CREATED_NEW_KEY;
+
+    DWORD storedBad = 0;
+    ReadDwordValue(entry, "isBad", &storedBad);
+    if (storedBad && !WizardOptions.rescanFailed) {
+        WriteDwordValue(entry, "touch", 1);
+        return;
+    }
+
+    // The working record outlives the step: the load-error page names it.
+    static PluginRecord record;
+    memset(&record, 0, sizeof record);
+    if (!created) {
+        TraceFailurePoint("Reading VST data from registry");
+        ReadVstData(entry, &record);
+        record.isNew = 0;
+        record.isBad = 0;
+    } else {
+        TraceFailurePoint("Initing new plug");
+        record = DefaultRecord;
+        record.isNew = 1;
+    }
+
+    if (!WizardOptions.rescanExisting && !storedBad && !created) {
+        TraceFailurePoint("Setting touch flag");
+        WriteDwordValue(entry, "touch", 1);
+    } else {
+        TraceFailurePoint("Detailed plug scan");
+        if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
+            TraceFailurePoint("Handling plugin exception");
+            loadErrorPluginName = record.FullName;
+            ShowPage(IDD_LOAD_ERROR, DlgErrProc);
+            record.isVst = 1;
+            record.isBad = 1;
+        }
+    }
+
+    if (record.isVst) {
+        TraceFailurePoint("Writing VST data");
+        WriteVstData(entry, &record);
+        PluginList.append(record);
+        entry.close();
+    } else {
+        TraceFailurePoint("Writing non-VST data");
+        entry.close();
+        DeleteEntry(entryName);
+    }
+    TraceFailurePoint("Plugin analysis loop");
+}
+
+int WizardMain(HINSTANCE instance)
+{
+    if (!Trapped([instance] { Run(instance); }))
+        ShowExceptionPage();
+    return 0;
+}

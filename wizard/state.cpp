@@ -1,0 +1,38 @@
+#include "wizard/state.h"
+#include "wizard/text.h"
+
+FailureTraceTexts FailureTrace;
+
+void TraceOperation(const char* text) { CopyText(FailureTrace.traceOperation, text); }
+void TraceFailurePoint(const char* text) { CopyText(FailureTrace.traceFailurePoint, text); }
+void TraceProbeStep(const char* text) { CopyText(FailureTrace.traceProbeStep, text); }
+
+void TraceProc(const char* procName)
+{
+    TraceOperation(procName);
+    TraceFailurePoint("Proc");
+}
+
+char* NewPathText(const char* text)
+{
+    char* buffer = new char[PATH_TEXT_SIZE]();
+    CopyText(buffer, PATH_TEXT_SIZE, text);
+    return buffer;
+}
+
+void FreePathText(char* text) { delete[] text; }
+
+WizardList<char*> SearchPathList;
+WizardList<char*> FoundDllList;
+WizardList<PluginRecord> PluginList;
+
+WizardOptionFlags WizardOptions;
+PluginRecord DefaultRecord;
+
+HINSTANCE moduleInstance;
+HKEY pathsKey;
+HWND progressWindow;
+DWORD editSelectedPlugin;
+const char* loadErrorPluginName;
+HWND pluginListView;
+int rememberedRow = -1;

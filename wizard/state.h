@@ -1,0 +1,121 @@
+// Process-wide state of the wizard: the failure trace, the three lists, the
+// run options, the defaults and the few handles the run and the pages share.
+#pragma once
+#include <windows.h>
+#include "plugdb/record.h"
+
+#define PRODUCT_KEY  "Software\\Ostrel Music Software\\Ostrel VST Adapter"
+#define PLUGINS_KEY  PRODUCT_KEY "\\Plug-Ins"
+#define DEFAULTS_KEY PRODUCT_KEY "\\Defaults"
+#define PATHS_KEY    PRODUCT_KEY "\\Paths"
+
+#define ERROR_CAPTION "Ostrel VST Adapter Error"
+
+// ---- Failure trace -------------------------------------------------------
+// What the program is doing, shown on the load-error and exception pages.
+struct FailureTraceTexts {
+    char traceOperation[1024];
+    char traceFailurePoint[1024];
+    char traceProbeStep[1024];
+};
+extern FailureTraceTexts FailureTrace;
+
+void TraceOperation(const char* text);
+void TraceFailurePoint(const char* text);
+void TraceProbeStep(const char* text);
+// A dialog procedure's note on every message: its name, then "Proc".
+void TraceProc(const char* procName);
+
+// ---- Lists -----------------------------------------------------------------
+// Doubly linked circular lists with a sentinel; elements are appended at the
+// end and walked first to last. Tearing a list down frees its entries only:
+// the texts they point to are released by their owners.
+struct ListLink {
+    ListLink* next;
+    ListLink* prev;
+};
+
+template <class T> struct ListEntry : ListLink {
+    T element;
+};
+
+template <class T> class WizardList {
+public:
+    WizardList() { sentinel.next = sentinel.prev = &sentinel; }
+    ~WizardList() { while (count) remove(first()); }
+    WizardList(const WizardList&) = delete;
+    WizardList& operator=(const WizardList&) = delete;
+
+    ListEntry<T>* append(const T& element)
+    {
+        auto* entry = new ListEntry<T>;
+        entry->element = element;
+        entry->prev = sentinel.prev;
+        entry->next = &sentinel;
+        sentinel.prev->next = entry;
+        sentinel.prev = entry;
+        ++count;
+        return entry;
+    }
+    void remove(ListEntry<T>* entry)
+    {
+        entry->prev->next = entry->next;
+        entry->next->prev = entry->prev;
+        delete entry;
+        --count;
+    }
+    ListEntry<T>* first() { return count ? static_cast<ListEntry<T>*>(sentinel.next) : nullptr; }
+    ListEntry<T>* next(ListEntry<T>* entry)
+    {
+        return entry->next == &sentinel ? nullptr : static_cast<ListEntry<T>*>(entry->next);
+    }
+    // The entry at a position counted from the first, or null.
+    ListEntry<T>* at(unsigned position)
+    {
+        ListEntry<T>* entry = first();
+        while (entry && position--)
+            entry = next(entry);
+        return entry;
+    }
+
+    struct iterator {
+        ListLink* link;
+        T& operator*() const { return static_cast<ListEntry<T>*>(link)->element; }
+        iterator& operator++() { link = link->next; return *this; }
+        bool operator!=(const iterator& other) const { return link != other.link; }
+    };
+    iterator begin() { return {sentinel.next}; }
+    iterator end() { return {&sentinel}; }
+
+    unsigned count = 0;
+
+private:
+    ListLink sentinel;
+};
+
+// Folder and DLL paths live in 1024-byte text buffers owned by their entries.
+enum { PATH_TEXT_SIZE = 1024 };
+char* NewPathText(const char* text);
+void FreePathText(char* text);
+
+extern WizardList<char*> SearchPathList;
+extern WizardList<char*> FoundDllList;
+extern WizardList<PluginRecord> PluginList;
+
+// ---- Settings and shared handles -----------------------------------------
+struct WizardOptionFlags {
+    DWORD subDivide;
+    DWORD noPrefix;
+    DWORD rescanExisting;
+    DWORD rescanFailed;     // never stored: 0 at the start of every run
+};
+extern WizardOptionFlags WizardOptions;
+extern PluginRecord DefaultRecord;
+
+extern HINSTANCE moduleInstance;
+extern HKEY pathsKey;                   // "Paths", open while the search-path page can be shown
+extern HWND progressWindow;             // the progress page while it exists
+extern DWORD editSelectedPlugin;        // 1: the options dialog edits the selected plug-in
+extern const char* loadErrorPluginName; // shown by the load-error page
+extern HWND pluginListView;             // the list page's list control
+extern int rememberedRow;               // row the list page selects after a rebuild; -1 none

@@ -1,0 +1,140 @@
+#include "wizard/trap.h"
+#include "wizard/state.h"
+#include "about/help.h"
+#include "resource.h"
+
+namespace {
+
+// An exception registration record on the stack, followed by the place the
+// region resumes at after a trap.
+struct TrapFrame {
+    TrapFrame* next;
+    void* handler;
+    void* resume[5];
+};
+
+TrapFrame* ChainHead()
+{
+    TrapFrame* head;
+    asm volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+
+void SetChainHead(TrapFrame* head)
+{
+    asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
+
+extern "C" EXCEPTION_DISPOSITION __cdecl TrapHandler(EXCEPTION_RECORD* record, void* establisher,
+                                                     CONTEXT*, void*)
+{
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    TrapFrame* frame = static_cast<TrapFrame*>(establisher);
+    // Lets the frames above ours run their unwind handlers, then leaves
+    // ours at the head of the chain.
+    RtlUnwind(frame, nullptr, record, nullptr);
+    SetChainHead(frame->next);
+    __builtin_longjmp(frame->resume, 1);
+}
+
+__attribute__((noinline)) bool CallCatching(void (*body)(void*), void* context)
+{
+    try {
+        body(context);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool exceptionPageShown;
+
+} // namespace
+
+bool RunTrapped(void (*body)(void*), void* context)
+{
+    TrapFrame frame;
+    frame.next = ChainHead();
+    frame.handler = reinterpret_cast<void*>(TrapHandler);
+    if (__builtin_setjmp(frame.resume))
+        return false;
+    SetChainHead(&frame);
+    bool finished = CallCatching(body, context);
+    SetChainHead(frame.next);
+    return finished;
+}
+
+void ShowExceptionPage()
+{
+    if (exceptionPageShown)
+        ExitProcess(0);
+    exceptionPageShown = true;
+    if (!Trapped([] {
+            DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_EXCEPTION), nullptr, DlgExceptionProc, 0);
+        }))
+        ExitProcess(0);
+}
+
+INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
+                          HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = 0;
+    if (!Trapped([&] { result = handler(dialog, message, wParam, lParam); })) {
+        ShowExceptionPage();
+        ExitProcess(0);
+    }
+    return result;
+}
+
+namespace {
+
+INT_PTR LoadErrorMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    TraceProc("DlgErrProc");
+    switch (message) {
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_LOAD_ERROR_NAME, loadErrorPluginName ? loadErrorPluginName : "");
+        SetDlgItemTextA(dialog, IDC_LOAD_ERROR_STEP, FailureTrace.traceProbeStep);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(dialog, 0);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+// Writes no trace: the page shows the texts as the trap left them.
+INT_PTR ExceptionMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_EXCEPTION_OPERATION, FailureTrace.traceOperation);
+        SetDlgItemTextA(dialog, IDC_EXCEPTION_POINT, FailureTrace.traceFailurePoint);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(dialog, 0);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK DlgErrProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(LoadErrorMessage, dialog, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK DlgExceptionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(ExceptionMessage, dialog, message, wParam, lParam);
+}

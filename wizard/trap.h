@@ -1,0 +1,34 @@
+// The two trap regions and the pages that show what they trapped.
+//
+// A region is a frame on the thread's structured-exception chain, so every
+// exception (hardware faults, RaiseException with any code) that code called
+// from inside it does not handle itself ends there; a plug-in's own handlers
+// still see its exceptions first. The program's own C++ throws end there too.
+#pragma once
+#include <windows.h>
+#include <type_traits>
+
+// Runs body(context) inside a trap region. True when it ran to its end, false
+// when an exception was trapped: the frames above the region are then
+// abandoned without their clean-up, and the trace stays as it was at the fault.
+bool RunTrapped(void (*body)(void*), void* context);
+
+template <class Body> bool Trapped(Body&& body)
+{
+    using B = std::remove_reference_t<Body>;
+    return RunTrapped([](void* context) { (*static_cast<B*>(context))(); }, &body);
+}
+
+// The outer region's answer to a trap: the exception page, with the trace as
+// the trap left it. A fault while the page is up ends the process (exit code 0).
+void ShowExceptionPage();
+
+// Calls a dialog procedure's message handler. Nothing may unwind through the
+// dialog manager's frames (and 64-bit Windows may swallow exceptions that
+// cross a window-procedure callback), so a trap here is answered in place as
+// the outer region answers it: the exception page, then exit code 0.
+INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
+                          HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+INT_PTR CALLBACK DlgErrProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DlgExceptionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,5 @@
+// Stand-in until this page is built.
+#include "pages/pages.h"
+
+INT_PTR CALLBACK DlgListProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+void RefreshPlugList() {}

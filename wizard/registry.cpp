@@ -1,5 +1,6 @@
 #include "wizard/registry.h"
 #include <cstring>
+#include <vector>
 
 LONG CreateKey(HKEY parent, const char* path, HKEY* key, DWORD* disposition)
 {
@@ -22,12 +23,20 @@ bool ReadTextValue(HKEY key, const char* name, char* buffer, DWORD size)
 {
     if (size == 0)
         return false;
-    DWORD got = size;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS) {
-        buffer[0] = 0;
+    buffer[0] = 0;
+    // One byte to spare: Wine counts the terminator it appends to a text
+    // stored without one, so text that exactly fills the field still reads.
+    std::vector<char> data(size + 1);
+    DWORD got = size + 1;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &got) != ERROR_SUCCESS)
         return false;
-    }
-    buffer[got < size ? got : size - 1] = 0;
+    size_t length = strnlen(data.data(), got);
+    if (length > size)
+        return false;
+    if (length == size)
+        --length;
+    memcpy(buffer, data.data(), length);
+    buffer[length] = 0;
     return true;
 }
 

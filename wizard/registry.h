@@ -45,9 +45,9 @@ inline bool ReadDwordValue(HKEY key, const char* name, LONG* target)
 }
 
 // Reads a text value into buffer[size], whatever its stored type, and always
-// terminates it inside the buffer (data that fills the buffer without a
-// terminating zero loses its last byte). A missing value, or one longer than
-// the buffer, leaves the buffer empty and gives false.
+// terminates it inside the buffer: a text that exactly fills the buffer loses
+// its last character. A missing value, or a longer one, leaves the buffer
+// empty and gives false.
 bool ReadTextValue(HKEY key, const char* name, char* buffer, DWORD size);
 
 LONG WriteDwordValue(HKEY key, const char* name, DWORD value);

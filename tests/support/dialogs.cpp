@@ -48,6 +48,12 @@ DialogScript& DialogScript::on(const std::string& caption, std::function<void(HW
     return *this;
 }
 
+DialogScript& DialogScript::thenSame(std::function<void(HWND)> action)
+{
+    steps_.push_back({"", std::move(action), true});
+    return *this;
+}
+
 DialogScript& DialogScript::answerMessageBox(const std::string& caption)
 {
     return on(caption, [this](HWND box) {
@@ -69,7 +75,10 @@ void DialogScript::tick()
     if (lastHandled_ && !IsWindow(lastHandled_))
         lastHandled_ = nullptr;
     Search search{&steps_[next_].caption, lastHandled_, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindCaption, reinterpret_cast<LPARAM>(&search));
+    if (steps_[next_].sameWindow)
+        search.found = lastHandled_;   // WM_TIMER comes only once the queue is empty
+    else
+        EnumThreadWindows(GetCurrentThreadId(), FindCaption, reinterpret_cast<LPARAM>(&search));
     if (!search.found)
         return;
     busy_ = true;   // an action may open a modal loop of its own
@@ -82,6 +91,14 @@ void DialogScript::tick()
 void Click(HWND dialog, int id)
 {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void TryToDismiss(HWND dialog)
+{
+    HWND focus = GetFocus();
+    PostMessageA(focus && IsChild(dialog, focus) ? focus : dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
 void SetCheck(HWND dialog, int id, bool checked)

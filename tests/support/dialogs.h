@@ -27,6 +27,9 @@ public:
 
     // Waits for a top-level window of this thread with this caption.
     DialogScript& on(const std::string& caption, std::function<void(HWND)> action);
+    // Acts again on the window of the step before, once the messages posted
+    // to it so far have been handled; never runs if that window has gone.
+    DialogScript& thenSame(std::function<void(HWND)> action);
     // Waits for a message box with this caption, records it and presses OK.
     DialogScript& answerMessageBox(const std::string& caption = "Ostrel VST Adapter Error");
 
@@ -38,6 +41,7 @@ private:
     struct Step {
         std::string caption;
         std::function<void(HWND)> action;
+        bool sameWindow = false;
     };
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     void tick();
@@ -53,6 +57,9 @@ private:
 // Presses a button as a click does: the dialog receives WM_COMMAND/BN_CLICKED.
 void Click(HWND dialog, int id);
 void SetCheck(HWND dialog, int id, bool checked);
+// Asks a dialog to go away the ways a person can: the Escape key, the close
+// command and WM_CLOSE. Pair it with thenSame() to see that it stayed.
+void TryToDismiss(HWND dialog);
 bool IsChecked(HWND dialog, int id);
 std::string ItemText(HWND dialog, int id);
 std::string WindowText(HWND window);

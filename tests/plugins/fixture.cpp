@@ -1,0 +1,275 @@
+// A test plug-in, built into many DLLs: the compile definitions each variant
+// gets in CMakeLists.txt choose what it reports and how it misbehaves.
+// fixtures.h lists the variants and describes the call log.
+#include <windows.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include "probe/vst2.h"
+#include "fixtures.h"
+
+#ifndef ENTRY_NAME
+#define ENTRY_NAME "main"
+#endif
+#ifndef IDENTIFY_ANSWER
+#define IDENTIFY_ANSWER kIdentifyAnswer
+#endif
+#ifndef EFFECT_MAGIC
+#define EFFECT_MAGIC kEffectMagic
+#endif
+#ifndef FAULT_VALUE
+#define FAULT_VALUE -1      // any value
+#endif
+
+#ifdef SYNTH
+#define EDITOR
+#endif
+
+using namespace fixtures;
+
+namespace {
+
+bool logging;
+// An address nothing is mapped at; volatile so the compiler keeps the write.
+int* volatile badAddress = reinterpret_cast<int*>(16);
+
+void Log(const char* format, ...)
+{
+    if (!logging)
+        return;
+    char path[MAX_PATH + 8];
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Log), &self);
+    DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+    memcpy(path + length, FIXTURE_LOG_SUFFIX, sizeof FIXTURE_LOG_SUFFIX);
+
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    int n = vsnprintf(line, sizeof line - 1, format, arguments);
+    va_end(arguments);
+    if (n < 0 || n > static_cast<int>(sizeof line) - 2)
+        n = sizeof line - 2;
+    line[n++] = '\n';
+
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(file, line, n, &written, nullptr);
+    CloseHandle(file);
+}
+
+intptr_t Ask(VstHostCallback host, AEffect* effect, int32_t opcode)
+{
+    intptr_t answer = host(effect, opcode, 0, 0, nullptr, 0.0f);
+    Log(FIXTURE_LOG_HOST, opcode, effect ? "effect" : "null", static_cast<int>(answer));
+    return answer;
+}
+
+VstHostCallback host;
+
+#if defined(FAULT_OPCODE) || defined(FAULT_IN_ENTRY)
+volatile int zero;
+volatile int quotient;
+
+void Fault()
+{
+#if FAULT_KIND == 2
+    Log(FIXTURE_LOG_FAULT, "divide-by-zero");
+    quotient = 1 / zero;
+#elif FAULT_KIND == 3
+    Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
+    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#else
+    Log(FIXTURE_LOG_FAULT, "access-violation");
+    *badAddress = 1;
+#endif
+}
+#endif
+
+#ifdef HANDLES_OWN_FAULT
+// A structured-exception frame of the plug-in's own, as plug-ins built with
+// other compilers install them: the fault must end here, not in the host.
+struct OwnFrame {
+    OwnFrame* next;
+    void* handler;
+    void* resume[5];
+};
+
+extern "C" EXCEPTION_DISPOSITION __cdecl OwnHandler(EXCEPTION_RECORD* record, void* establisher, CONTEXT*, void*)
+{
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
+        return ExceptionContinueSearch;
+    OwnFrame* frame = static_cast<OwnFrame*>(establisher);
+    RtlUnwind(frame, nullptr, record, nullptr);
+    asm volatile("movl %0, %%fs:0" : : "r"(frame->next) : "memory");
+    __builtin_longjmp(frame->resume, 1);
+}
+
+__attribute__((noinline)) void FaultAndHandle()
+{
+    OwnFrame frame;
+    asm volatile("movl %%fs:0, %0" : "=r"(frame.next));
+    frame.handler = reinterpret_cast<void*>(OwnHandler);
+    if (__builtin_setjmp(frame.resume)) {
+        Log(FIXTURE_LOG_HANDLED);
+        return;
+    }
+    asm volatile("movl %0, %%fs:0" : : "r"(&frame) : "memory");
+    *badAddress = 1;
+    asm volatile("movl %0, %%fs:0" : : "r"(frame.next) : "memory");
+}
+#endif
+
+#ifdef EDITOR
+void LogEditorParent(HWND parent)
+{
+    if (!logging)
+        return;
+    char parentClass[64] = "", hostClass[64] = "";
+    GetClassNameA(parent, parentClass, sizeof parentClass);
+    RECT client{};
+    GetClientRect(parent, &client);
+    LOGBRUSH brush{};
+    GetObjectA(reinterpret_cast<HBRUSH>(GetClassLongPtrA(parent, GCLP_HBRBACKGROUND)), sizeof brush, &brush);
+    WNDCLASSA windowClass{};
+    GetClassInfoA(reinterpret_cast<HINSTANCE>(GetClassLongPtrA(parent, GCLP_HMODULE)), parentClass, &windowClass);
+    HWND hostWindow = GetParent(parent);
+    GetClassNameA(hostWindow, hostClass, sizeof hostClass);
+    Log(FIXTURE_LOG_PARENT, parentClass, static_cast<int>(client.right), static_cast<int>(client.bottom),
+        static_cast<unsigned long>(GetWindowLongA(parent, GWL_STYLE)),
+        static_cast<unsigned long>(GetWindowLongA(parent, GWL_EXSTYLE)), IsWindowVisible(parent) ? 1 : 0,
+        static_cast<unsigned long>(GetClassLongA(parent, GCL_STYLE)), static_cast<unsigned long>(brush.lbColor),
+        windowClass.lpfnWndProc == DefWindowProcA ? 1 : 0, hostClass, IsWindowVisible(hostWindow) ? 1 : 0);
+}
+
+intptr_t GetRect(void* ptr)
+{
+#if defined(RECT_NULL)
+    *static_cast<ERect**>(ptr) = nullptr;
+    return 0;
+#elif defined(RECT_UNTOUCHED)
+    (void)ptr;
+    return 0;
+#elif defined(RECT_NEGATIVE)
+    static ERect rect = {0, 0, NEGATIVE_RECT_BOTTOM, NEGATIVE_RECT_RIGHT};
+    *static_cast<ERect**>(ptr) = &rect;
+    return 1;
+#else
+    static ERect rect = {SYNTH_RECT_TOP, SYNTH_RECT_LEFT, SYNTH_RECT_BOTTOM, SYNTH_RECT_RIGHT};
+    *static_cast<ERect**>(ptr) = &rect;
+    return 1;
+#endif
+}
+#endif
+
+// The record sits at the end of a readable page, followed by one that is
+// not: reading past its 88 bytes faults.
+const DWORD PAGE = 4096;
+
+AEffect* NewEffect()
+{
+    char* block = static_cast<char*>(VirtualAlloc(nullptr, 2 * PAGE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    VirtualProtect(block + PAGE, PAGE, PAGE_NOACCESS, &old);
+    return reinterpret_cast<AEffect*>(block + PAGE - sizeof(AEffect));
+}
+
+void DeleteEffect(AEffect* effect)
+{
+    VirtualFree(reinterpret_cast<char*>(effect) + sizeof(AEffect) - PAGE, 0, MEM_RELEASE);
+}
+
+[[maybe_unused]] intptr_t __cdecl Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+    uint32_t bits;
+    memcpy(&bits, &opt, sizeof bits);
+    Log(FIXTURE_LOG_DISPATCH, opcode, index, static_cast<int>(value), ptr ? 1 : 0, static_cast<unsigned>(bits));
+#ifdef FAULT_OPCODE
+    if (opcode == FAULT_OPCODE && (FAULT_VALUE < 0 || value == FAULT_VALUE))
+        Fault();
+#endif
+    switch (opcode) {
+    case effIdentify:
+        return IDENTIFY_ANSWER;
+    case effOpen:
+        Ask(host, effect, audioMasterCurrentId);
+        Ask(host, effect, UNKNOWN_HOST_OPCODE);
+#ifdef MIDI_IN_OPEN
+        Ask(host, effect, audioMasterWantMidi);
+#endif
+#ifdef HANDLES_OWN_FAULT
+        FaultAndHandle();
+#endif
+        return 0;
+#ifdef EDITOR
+    case effEditOpen:
+        LogEditorParent(static_cast<HWND>(ptr));
+#ifdef MIDI_IN_EDITOR
+        Ask(host, effect, audioMasterWantMidi);
+#endif
+        return 1;
+    case effEditGetRect:
+        return GetRect(ptr);
+#endif
+    case effClose:
+        DeleteEffect(effect);
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+// Exported as "main" or "Main" (or under another name) by the variant's .def file.
+extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
+{
+    logging = GetEnvironmentVariableA(FIXTURE_LOG_VARIABLE, nullptr, 0) != 0;
+    Log(FIXTURE_LOG_ENTRY, ENTRY_NAME);
+    host = hostCallback;
+    Ask(host, nullptr, audioMasterVersion);
+#ifdef MIDI_IN_ENTRY
+    Ask(host, nullptr, audioMasterWantMidi);
+#endif
+#ifdef FAULT_IN_ENTRY
+    Fault();
+#endif
+#ifdef ENTRY_RETURNS_NULL
+    return nullptr;
+#endif
+    AEffect* effect = NewEffect();
+    memset(effect, 0, sizeof *effect);
+    effect->magic = EFFECT_MAGIC;
+#ifndef NO_DISPATCHER
+    effect->dispatcher = Dispatch;
+#endif
+#ifdef SYNTH
+    effect->uniqueID = SYNTH_UNIQUE_ID;
+    effect->numInputs = SYNTH_INPUTS;
+    effect->numOutputs = SYNTH_OUTPUTS;
+    effect->numParams = SYNTH_PARAMS;
+    effect->numPrograms = SYNTH_PROGRAMS;
+#elif defined(NO_PARAMS)
+    effect->uniqueID = PLAIN_UNIQUE_ID;
+    effect->numInputs = PLAIN_INPUTS;
+    effect->numOutputs = PLAIN_OUTPUTS;
+#else
+    effect->uniqueID = PLAIN_UNIQUE_ID;
+    effect->numInputs = PLAIN_INPUTS;
+    effect->numOutputs = PLAIN_OUTPUTS;
+    effect->numParams = PLAIN_PARAMS;
+    effect->numPrograms = PLAIN_PROGRAMS;
+#endif
+    effect->flags = 0;
+#ifdef EDITOR
+    effect->flags |= effFlagsHasEditor;
+#endif
+#ifdef SYNTH
+    effect->flags |= effFlagsIsSynth;
+#endif
+#ifdef CHUNKS
+    effect->flags |= effFlagsProgramChunks;
+#endif
+    return effect;
+}

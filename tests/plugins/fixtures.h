@@ -1,0 +1,161 @@
+// The test plug-ins: their file names, what each one reports, and the call
+// log they keep.
+//
+// Every fixture is built from fixture.cpp into <build>/bin/plugins/<name>.dll.
+// The effect record a fixture hands out is 88 bytes and ends right before a
+// page that cannot be read, so a host that reads past it faults; effClose
+// releases it, so a host that touches it afterwards faults too.
+//
+// Call log: when the environment variable TANDREL_FIXTURE_LOG is set (to
+// anything), a fixture appends one line per event to "<its DLL path>.calls",
+// each line written (and the file closed) at once so it survives a fault:
+//   entry <export>                          the entry point was called ("main" or "Main")
+//   host <opcode> <null|effect> -> <answer> a host callback call and its answer
+//   dispatch <opcode> <index> <value> <ptr> <opt>
+//                                           a dispatcher call: ptr 1 when set, 0 when
+//                                           null; opt as the 8 hex digits of its bits
+//   fault <kind>                            about to fault: access-violation,
+//                                           divide-by-zero or raise-E06D7363
+//   handled own exception                   the fixture trapped a fault of its own
+//   editor parent <details>                 what effEditOpen was handed (see below)
+// Without the variable nothing is written.
+#pragma once
+#include <stdint.h>
+
+#define FIXTURE_LOG_VARIABLE "TANDREL_FIXTURE_LOG"
+#define FIXTURE_LOG_SUFFIX ".calls"
+#define FIXTURE_LOG_ENTRY "entry %s"
+#define FIXTURE_LOG_HOST "host %d %s -> %d"
+#define FIXTURE_LOG_DISPATCH "dispatch %d %d %d %d %08X"
+#define FIXTURE_LOG_FAULT "fault %s"
+#define FIXTURE_LOG_HANDLED "handled own exception"
+// The editor parent window: class, client size, style, extended style,
+// visible, class style, class background colour, class window procedure is
+// DefWindowProcA (1/0); then the window it is a child of: class, visible.
+#define FIXTURE_LOG_PARENT "editor parent %s %dx%d style=%08lX exstyle=%08lX visible=%d " \
+                           "classstyle=%lX brush=%06lX defproc=%d host %s visible=%d"
+
+namespace fixtures {
+
+// What most fixtures report: the values of plain.dll.
+constexpr int32_t PLAIN_UNIQUE_ID = 0x506C6E31;     // 'Pln1'
+constexpr int32_t PLAIN_INPUTS = 2;
+constexpr int32_t PLAIN_OUTPUTS = 2;
+constexpr int32_t PLAIN_PARAMS = 12;
+constexpr int32_t PLAIN_PROGRAMS = 3;
+
+// synth.dll: an instrument with an editor.
+constexpr int32_t SYNTH_UNIQUE_ID = 0x53796E31;     // 'Syn1'
+constexpr int32_t SYNTH_INPUTS = 0;
+constexpr int32_t SYNTH_OUTPUTS = 2;
+constexpr int32_t SYNTH_PARAMS = 5;
+constexpr int32_t SYNTH_PROGRAMS = 8;
+constexpr int16_t SYNTH_RECT_TOP = 10;
+constexpr int16_t SYNTH_RECT_LEFT = 20;
+constexpr int16_t SYNTH_RECT_BOTTOM = 300;
+constexpr int16_t SYNTH_RECT_RIGHT = 400;
+
+// rect_negative.dll: an editor rectangle whose right and bottom have the top
+// bit of their 16 bits set.
+constexpr int16_t NEGATIVE_RECT_BOTTOM = -1;
+constexpr int16_t NEGATIVE_RECT_RIGHT = -32768;
+
+// A host callback opcode no host answers specially; fixtures ask it in effOpen.
+constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
+
+} // namespace fixtures
+
+// The fixture files, by what they are. All report the plain values unless
+// said otherwise; the ones with "editor" report synth's rectangle.
+//   plain.dll          effect, 2 in / 2 out, 12 parameters, 3 programs, no editor
+//   synth.dll          instrument with an editor (the synth values)
+//   main_upper.dll     exports "Main" only
+//   noentry.dll        exports "VSTPluginMain" only: not a VST plug-in for us
+//   null_entry.dll     entry point returns null
+//   no_dispatcher.dll  effect without a dispatcher
+//   bad_magic.dll      effect with the wrong magic
+//   no_identify.dll    answers effIdentify with 0
+//   no_params.dll      no parameters and no programs
+//   chunks.dll         effFlagsProgramChunks
+//   midi_main.dll      asks audioMasterWantMidi in its entry point
+//   midi_open.dll      asks audioMasterWantMidi in effOpen
+//   midi_editor.dll    editor; asks audioMasterWantMidi only in effEditOpen
+//   rect_null.dll      editor; effEditGetRect answers a null pointer
+//   rect_untouched.dll editor; effEditGetRect leaves the pointer alone
+//   rect_negative.dll  editor; the negative rectangle above
+//   handled.dll        traps an access violation of its own in effOpen, then passes
+//   fault_main.dll     access violation in the entry point
+//   fault_<step>.dll   access violation in that dispatcher call: identify, open,
+//                      samplerate, blocksize, program, mains_on, mains_off,
+//                      editopen, getrect, editclose (these three have an editor),
+//                      close
+//   divzero.dll        integer division by zero in effOpen
+//   raise_cpp.dll      RaiseException with the C++ exception code in effSetBlockSize
+
+#ifndef FIXTURE_PLUGIN
+#include <windows.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+// The built fixture <name> (with ".dll"), beside the running test program.
+inline std::string Built(const std::string& name)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    *strrchr(path, '\\') = 0;
+    return std::string(path) + "\\plugins\\" + name;
+}
+
+// Turns the call log on for plug-ins this process loads from now on, and
+// removes what an earlier load of this DLL left.
+inline void StartCallLog(const std::string& dllPath)
+{
+    SetEnvironmentVariableA(FIXTURE_LOG_VARIABLE, "1");
+    DeleteFileA((dllPath + FIXTURE_LOG_SUFFIX).c_str());
+}
+
+inline void StopCallLog() { SetEnvironmentVariableA(FIXTURE_LOG_VARIABLE, nullptr); }
+
+// The lines a DLL logged, oldest first; none when it logged nothing.
+inline std::vector<std::string> CallLog(const std::string& dllPath)
+{
+    std::vector<std::string> lines;
+    HANDLE file = CreateFileA((dllPath + FIXTURE_LOG_SUFFIX).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lines;
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got)
+        text.append(chunk, got);
+    CloseHandle(file);
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+// The log line of one dispatcher call.
+inline std::string DispatchLine(int opcode, int index = 0, int value = 0, bool ptr = false, float opt = 0.0f)
+{
+    uint32_t bits;
+    memcpy(&bits, &opt, sizeof bits);
+    char line[80];
+    snprintf(line, sizeof line, FIXTURE_LOG_DISPATCH, opcode, index, value, ptr ? 1 : 0,
+             static_cast<unsigned>(bits));
+    return line;
+}
+
+inline std::string HostLine(int opcode, bool withEffect, int answer)
+{
+    char line[80];
+    snprintf(line, sizeof line, FIXTURE_LOG_HOST, opcode, withEffect ? "effect" : "null", answer);
+    return line;
+}
+
+} // namespace fixtures
+#endif

@@ -1,1 +1,327 @@
+// One analysis step per DLL, row by row through its decision table: which
+// DLLs are probed, skipped or only touched, and what their entries and
+// PluginList hold afterwards. Real fixture plug-ins, the real probe and the
+// real load-error page.
 #include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "plugins/fixtures.h"
+#include "resource.h"
+#include "support/dialogs.h"
+#include "support/files.h"
+#include "support/registry.h"
+#include "wizard/run.h"
+#include "wizard/state.h"
+
+namespace {
+
+struct LoadErrorSeen {
+    std::string name, step;
+};
+
+class AnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearProgramKeys();
+        moduleInstance = GetModuleHandleA(nullptr);
+        WizardOptions = {};
+        while (PluginList.count)
+            PluginList.remove(PluginList.first());
+        memset(&DefaultRecord, 0, sizeof DefaultRecord);
+        DefaultRecord.registerAsPlug = 1;
+        folder = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        script.on("VST Plug-in Load Error", [this](HWND page) { AnswerLoadError(page); });
+    }
+    void TearDown() override { ClearProgramKeys(); }
+
+    void AnswerLoadError(HWND page)
+    {
+        loadErrors.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
+        Click(page, IDOK);
+        script.on("VST Plug-in Load Error", [this](HWND next) { AnswerLoadError(next); });
+    }
+
+    // Copies a fixture plug-in into this test's folder under a file name.
+    std::string Plant(const char* fixture, const std::string& fileName, const std::string& sub = "")
+    {
+        std::string dir = folder + sub;
+        CreateDirectoryA(dir.c_str(), nullptr);
+        std::string path = dir + "\\" + fileName;
+        EXPECT_TRUE(CopyInto(ExeDir() + "\\plugins\\" + fixture, path)) << fixture;
+        return path;
+    }
+
+    std::string EntryOf(const std::string& path)
+    {
+        char name[10];
+        EXPECT_TRUE(MakeEntryName(path.c_str(), name));
+        return std::string(PLUGINS_KEY "\\") + name;
+    }
+
+    // An entry as an earlier run left it.
+    std::string StoreEntry(const std::string& path, DWORD isVst, DWORD isBad)
+    {
+        std::string entry = EntryOf(path);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "isVst", isVst);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "isBad", isBad);
+        SetText(HKEY_LOCAL_MACHINE, entry, "FullName", "Stored Name");
+        SetText(HKEY_LOCAL_MACHINE, entry, "FullPath", "C:\\Old\\place.dll");
+        SetText(HKEY_LOCAL_MACHINE, entry, "PresetPath", "C:\\Presets");
+        SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsPlug", 0);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsSynth", 0);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "forceStereo", 0);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "nrpnPassThrough", 1);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "cxEditor", 999);
+        SetDword(HKEY_LOCAL_MACHINE, entry, "wantEvents", 1);
+        return entry;
+    }
+
+    long long Value(const std::string& entry, const char* name) { return DwordAt(HKEY_LOCAL_MACHINE, entry, name); }
+    std::string Text(const std::string& entry, const char* name) { return TextAt(HKEY_LOCAL_MACHINE, entry, name); }
+
+    std::vector<PluginRecord> Listed()
+    {
+        std::vector<PluginRecord> records;
+        for (PluginRecord& r : PluginList)
+            records.push_back(r);
+        return records;
+    }
+
+    std::string folder;
+    DialogScript script;
+    std::vector<LoadErrorSeen> loadErrors;
+};
+
+} // namespace
+
+TEST_F(AnalysisTest, ANewPluginIsProbedAndWrittenFromTheDefaults)
+{
+    strcpy(DefaultRecord.PresetPath, "C:\\Default Presets");
+    DefaultRecord.nrpnPassThrough = 1;
+    std::string path = Plant("plain.dll", "My Plain Effect.dll");
+    std::string entry = EntryOf(path);
+
+    AnalyseDll(path.c_str());
+
+    ASSERT_EQ(1u, PluginList.count);
+    PluginRecord r = Listed()[0];
+    EXPECT_EQ(1u, r.isNew);
+    EXPECT_EQ(1u, r.isVst);
+    EXPECT_STREQ("My Plain Effect", r.FullName);
+    EXPECT_EQ(path, r.FullPath);
+    EXPECT_EQ(entry, std::string(PLUGINS_KEY "\\") + r.DosName);
+    EXPECT_EQ(static_cast<DWORD>(fixtures::PLAIN_UNIQUE_ID), r.uniqueId);
+    EXPECT_EQ(fixtures::PLAIN_PARAMS, r.numParams);
+
+    EXPECT_EQ(1, Value(entry, "touch"));
+    EXPECT_EQ(0, Value(entry, "isBad"));
+    EXPECT_EQ(1, Value(entry, "registerAsPlug"));
+    EXPECT_EQ(1, Value(entry, "nrpnPassThrough"));
+    EXPECT_EQ("C:\\Default Presets", Text(entry, "PresetPath"));
+    EXPECT_EQ(path, Text(entry, "FullPath"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + Text(entry, "clsidPlug")));
+    EXPECT_STREQ("Plugin analysis loop", FailureTrace.traceFailurePoint);
+    EXPECT_TRUE(loadErrors.empty());
+    EXPECT_STREQ("", DefaultRecord.FullName);   // the template itself is left alone
+}
+
+TEST_F(AnalysisTest, ANewInstrumentIsConfiguredAsAStereoSynthButAKnownOneKeepsItsChoices)
+{
+    std::string fresh = Plant("synth.dll", "synth.dll", "\\new");
+    AnalyseDll(fresh.c_str());
+    EXPECT_EQ(1, Value(EntryOf(fresh), "registerAsSynth"));
+    EXPECT_EQ(1, Value(EntryOf(fresh), "forceStereo"));
+
+    WizardOptions.rescanExisting = 1;
+    std::string known = Plant("synth.dll", "synth2.dll", "\\known");
+    std::string entry = StoreEntry(known, 1, 0);
+    AnalyseDll(known.c_str());
+    EXPECT_EQ(1, Value(entry, "isSynth"));
+    EXPECT_EQ(0, Value(entry, "registerAsSynth"));
+    EXPECT_EQ(0, Value(entry, "forceStereo"));
+}
+
+TEST_F(AnalysisTest, ANewDllThatIsNotAPluginLeavesNothingBehind)
+{
+    std::string path = Plant("noentry.dll", "helper.dll");
+    AnalyseDll(path.c_str());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryOf(path)));
+    EXPECT_EQ(0, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    EXPECT_EQ(0u, PluginList.count);
+    EXPECT_STREQ("Plugin analysis loop", FailureTrace.traceFailurePoint);
+}
+
+TEST_F(AnalysisTest, ANewPluginThatFaultsIsReportedStoredBadAndListed)
+{
+    std::string path = Plant("fault_main.dll", "Crashing Plug.dll");
+    std::string entry = EntryOf(path);
+    AnalyseDll(path.c_str());
+
+    ASSERT_EQ(1u, loadErrors.size());
+    EXPECT_EQ("Crashing Plug", loadErrors[0].name);
+    EXPECT_EQ("Main Call", loadErrors[0].step);
+    EXPECT_EQ(1, Value(entry, "isBad"));
+    EXPECT_EQ(1, Value(entry, "isVst"));
+    EXPECT_EQ(1, Value(entry, "registerAsPlug"));   // from the defaults
+    EXPECT_EQ(path, Text(entry, "FullPath"));
+    ASSERT_EQ(1u, PluginList.count);
+    EXPECT_EQ(1u, Listed()[0].isNew);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + Text(entry, "clsidProps")));
+}
+
+TEST_F(AnalysisTest, AKnownBadPluginIsSkippedUnlessFailedOnesAreRescanned)
+{
+    std::string path = Plant("fault_main.dll", "bad.dll");
+    std::string entry = StoreEntry(path, 1, 1);
+    TraceFailurePoint("before");
+    AnalyseDll(path.c_str());
+    EXPECT_TRUE(loadErrors.empty()) << "a skipped plug-in was loaded";
+    EXPECT_EQ(1, Value(entry, "touch"));
+    EXPECT_EQ("Stored Name", Text(entry, "FullName"));
+    EXPECT_EQ(0u, PluginList.count);
+    EXPECT_STREQ("before", FailureTrace.traceFailurePoint);
+
+    // Rescanning failed plug-ins probes it again; once it loads it is good.
+    std::string healed = Plant("plain.dll", "healed.dll");
+    std::string healedEntry = StoreEntry(healed, 1, 1);
+    WizardOptions.rescanFailed = 1;
+    AnalyseDll(healed.c_str());
+    EXPECT_EQ(0, Value(healedEntry, "isBad"));
+    EXPECT_EQ(fixtures::PLAIN_UNIQUE_ID, Value(healedEntry, "uniqueId"));
+    EXPECT_EQ(0, Value(healedEntry, "registerAsPlug"));   // the stored options stay
+    ASSERT_EQ(1u, PluginList.count);
+    EXPECT_EQ(0u, Listed()[0].isNew);
+}
+
+TEST_F(AnalysisTest, AKnownPluginIsOnlyTouchedAndItsStoredRecordWrittenBack)
+{
+    std::string path = Plant("fault_main.dll", "known.dll");
+    std::string entry = StoreEntry(path, 1, 0);
+    AnalyseDll(path.c_str());
+    EXPECT_TRUE(loadErrors.empty()) << "a known plug-in was loaded";
+    EXPECT_EQ(1, Value(entry, "touch"));
+    EXPECT_EQ("Stored Name", Text(entry, "FullName"));
+    EXPECT_EQ("C:\\Old\\place.dll", Text(entry, "FullPath"));
+    EXPECT_EQ(999, Value(entry, "cxEditor"));
+    EXPECT_EQ(0, Value(entry, "isBad"));
+    ASSERT_EQ(1u, PluginList.count);
+    EXPECT_EQ(0u, Listed()[0].isNew);
+
+    // A stored entry that says it is no plug-in is deleted.
+    std::string other = Plant("plain.dll", "other.dll");
+    std::string otherEntry = StoreEntry(other, 0, 0);
+    AnalyseDll(other.c_str());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, otherEntry));
+    EXPECT_EQ(1u, PluginList.count);
+}
+
+TEST_F(AnalysisTest, RescanningAKnownPluginRefreshesItsFileFieldsAndPropertiesButKeepsItsOptions)
+{
+    WizardOptions.rescanExisting = 1;
+    std::string path = Plant("plain.dll", "Plain Again.dll");
+    std::string entry = StoreEntry(path, 1, 0);
+    AnalyseDll(path.c_str());
+    EXPECT_EQ("Plain Again", Text(entry, "FullName"));
+    EXPECT_EQ(path, Text(entry, "FullPath"));
+    EXPECT_EQ(fixtures::PLAIN_PARAMS, Value(entry, "numParams"));
+    EXPECT_EQ(0, Value(entry, "wantEvents"));   // it never asks for MIDI
+    EXPECT_EQ(0, Value(entry, "registerAsPlug"));
+    EXPECT_EQ(1, Value(entry, "nrpnPassThrough"));
+    EXPECT_EQ("C:\\Presets", Text(entry, "PresetPath"));
+    ASSERT_EQ(1u, PluginList.count);
+    EXPECT_EQ(0u, Listed()[0].isNew);
+}
+
+TEST_F(AnalysisTest, ARescannedKnownDllThatNoLongerLoadsKeepsOrLosesItsEntryByItsStoredMark)
+{
+    WizardOptions.rescanExisting = 1;
+    std::string kept = Plant("noentry.dll", "kept.dll");
+    std::string keptEntry = StoreEntry(kept, 1, 0);
+    AnalyseDll(kept.c_str());
+    EXPECT_EQ(kept, Text(keptEntry, "FullPath"));   // new file fields
+    EXPECT_EQ("kept", Text(keptEntry, "FullName"));
+    EXPECT_EQ(1, Value(keptEntry, "touch"));
+    EXPECT_EQ(1u, PluginList.count);
+
+    std::string gone = Plant("noentry.dll", "gone.dll");
+    std::string goneEntry = StoreEntry(gone, 0, 0);
+    AnalyseDll(gone.c_str());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, goneEntry));
+    EXPECT_EQ(1u, PluginList.count);
+}
+
+TEST_F(AnalysisTest, ARescannedKnownPluginThatFaultsIsStoredBadWithItsOptions)
+{
+    WizardOptions.rescanExisting = 1;
+    std::string path = Plant("fault_open.dll", "opens badly.dll");
+    std::string entry = StoreEntry(path, 1, 0);
+    AnalyseDll(path.c_str());
+    ASSERT_EQ(1u, loadErrors.size());
+    EXPECT_EQ("opens badly", loadErrors[0].name);
+    EXPECT_EQ("Open", loadErrors[0].step);
+    EXPECT_EQ(1, Value(entry, "isBad"));
+    EXPECT_EQ(1, Value(entry, "isVst"));
+    EXPECT_EQ(0, Value(entry, "registerAsPlug"));
+    EXPECT_EQ("opens badly", Text(entry, "FullName"));
+    EXPECT_EQ(1u, PluginList.count);
+}
+
+TEST_F(AnalysisTest, TwoDllsWithTheSameShortNameShareOneEntry)
+{
+    std::string first = Plant("plain.dll", "plain.dll", "\\A");
+    std::string second = Plant("plain.dll", "plain.dll", "\\B");
+    ASSERT_EQ(EntryOf(first), EntryOf(second));
+    AnalyseDll(first.c_str());
+    AnalyseDll(second.c_str());
+    ASSERT_EQ(2u, PluginList.count);
+    EXPECT_EQ(first, Listed()[1].FullPath);   // only touched: the first DLL's record again
+    EXPECT_EQ(first, Text(EntryOf(first), "FullPath"));
+
+    WizardOptions.rescanExisting = 1;
+    AnalyseDll(second.c_str());
+    EXPECT_EQ(second, Text(EntryOf(first), "FullPath"));
+    EXPECT_EQ(second, Listed()[2].FullPath);
+}
+
+TEST(EntryName, IsTheShortBaseNameOrAUsableStandInButNeverEmptyOrOnlyDots)
+{
+    std::string dir = FreshDir("entry_names");
+    char name[10];
+    std::string longName = dir + "\\My Long Plugin Name.dll";
+    WriteBytes(longName, "x");
+    char shortPath[MAX_PATH];
+    ASSERT_GT(GetShortPathNameA(longName.c_str(), shortPath, sizeof shortPath), 0u);
+    std::string shortBase = strrchr(shortPath, '\\') + 1;
+    shortBase = shortBase.substr(0, shortBase.rfind('.'));
+    ASSERT_TRUE(MakeEntryName(longName.c_str(), name));
+    EXPECT_EQ(shortBase, name);
+    EXPECT_LE(strlen(name), 8u);
+
+    WriteBytes(dir + "\\Reverb.dll", "x");
+    ASSERT_TRUE(MakeEntryName((dir + "\\Reverb.dll").c_str(), name));
+    EXPECT_STREQ("Reverb", name);
+
+    // No short form to be had: the long name, cut to eight characters.
+    ASSERT_TRUE(MakeEntryName("C:\\nowhere at all\\A very long name.dll", name));
+    EXPECT_STREQ("A very l", name);
+
+    WriteBytes(dir + "\\.dll", "x");
+    ASSERT_TRUE(MakeEntryName((dir + "\\.dll").c_str(), name));
+    EXPECT_NE(strspn(name, "."), strlen(name));
+
+    EXPECT_FALSE(MakeEntryName("C:\\nowhere at all\\..dll", name));
+    EXPECT_FALSE(MakeEntryName("C:\\nowhere at all\\", name));
+}
+
+TEST(EntryName, ADllWithNoUsableNameIsPassedOverWithoutTouchingPlugIns)
+{
+    ClearProgramKeys();
+    SetDword(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Other", "touch", 1);
+    AnalyseDll("C:\\nowhere at all\\..dll");
+    EXPECT_EQ(1, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Other"));
+    EXPECT_EQ(0u, PluginList.count);
+    ClearProgramKeys();
+}

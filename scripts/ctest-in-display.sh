@@ -16,8 +16,5 @@ ctest --output-on-failure --timeout 180 "$@"
 status=$?
 
 wineserver -k 2>/dev/null
-# Tests save what they show as BMP; PNG is what people look at.
-if command -v mogrify >/dev/null && ls "$BUILD_DIR"/screenshots/*.bmp >/dev/null 2>&1; then
-  mogrify -format png "$BUILD_DIR"/screenshots/*.bmp && rm -f "$BUILD_DIR"/screenshots/*.bmp
-fi
+bmp_to_png "$BUILD_DIR/screenshots"
 exit $status

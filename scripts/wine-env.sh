@@ -32,3 +32,11 @@ build_tandrel() {
   cmake -S "$root" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-mingw.cmake" "$@" >/dev/null
   cmake --build "$BUILD_DIR" -j"$(nproc)"
 }
+
+# Tests and the tour save what they show as BMP; PNG is what people look at.
+bmp_to_png() {
+  command -v mogrify >/dev/null || return 0
+  find "$1" -name '*.bmp' 2>/dev/null | while read -r bmp; do
+    mogrify -format png "$bmp" && rm -f "$bmp"
+  done
+}

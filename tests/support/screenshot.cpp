@@ -5,6 +5,13 @@
 
 bool SaveScreenshot(HWND window, const char* name)
 {
+    std::string dir = ExeDir() + "\\..\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return SaveScreenshotAs(window, dir + "\\" + name + ".bmp");
+}
+
+bool SaveScreenshotAs(HWND window, const std::string& bmpPath)
+{
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     RECT r;
     GetWindowRect(window, &r);
@@ -34,12 +41,10 @@ bool SaveScreenshot(HWND window, const char* name)
     header.bfOffBits = sizeof header + sizeof info.bmiHeader;
     header.bfSize = header.bfOffBits + imageSize;
 
-    std::string dir = ExeDir() + "\\..\\screenshots";
-    CreateDirectoryA(dir.c_str(), nullptr);
     std::string bytes(reinterpret_cast<char*>(&header), sizeof header);
     bytes.append(reinterpret_cast<char*>(&info.bmiHeader), sizeof info.bmiHeader);
     bytes.append(static_cast<char*>(bits), imageSize);
-    WriteBytes(dir + "\\" + name + ".bmp", bytes);
+    WriteBytes(bmpPath, bytes);
 
     SelectObject(memory, old);
     DeleteObject(bitmap);

@@ -1,0 +1,58 @@
+// Drives a running Tandrel.exe from another process, as a person would: it
+// waits for each page or message box by its caption, reads what the page
+// shows through the ids the pages define, and presses buttons.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+class WizardDriver {
+public:
+    WizardDriver() = default;
+    ~WizardDriver();
+    WizardDriver(const WizardDriver&) = delete;
+    WizardDriver& operator=(const WizardDriver&) = delete;
+
+    // Starts the program; extraEnvironment holds "NAME=value" lines to add.
+    bool start(const std::string& program, const std::vector<std::string>& extraEnvironment = {});
+
+    // The next visible, enabled top-level window of the program with this
+    // caption; null when the program ended or the time ran out first. A
+    // window returned once is not returned again.
+    HWND waitFor(const std::string& caption, DWORD timeoutMs = 60000);
+    // The same for whichever of the captions comes first; which one it was
+    // goes to *which.
+    HWND waitForAny(const std::vector<std::string>& captions, std::string* which, DWORD timeoutMs = 60000);
+    // Waits for the program to end; its exit code, or -1 on time-out (the
+    // program is then killed).
+    long waitForExit(DWORD timeoutMs = 60000);
+
+    // Everything the program showed, in order: captions of the windows that
+    // waitFor met, and the text of every message box.
+    const std::vector<std::string>& seen() const { return seen_; }
+    void note(const std::string& line) { seen_.push_back(line); }
+
+    HANDLE process() const { return process_.hProcess; }
+    DWORD processId() const { return process_.dwProcessId; }
+
+    // Peak working set of the program so far, in bytes.
+    SIZE_T peakWorkingSet() const;
+
+private:
+    PROCESS_INFORMATION process_{};
+    std::vector<HWND> met_;
+    std::vector<std::string> seen_;
+};
+
+// Reading and pressing, across processes.
+std::string TextOf(HWND window);
+std::string ItemTextOf(HWND dialog, int id);
+std::string MessageBoxText(HWND box);
+void Press(HWND dialog, int id);
+void Tick(HWND dialog, int id, bool checked);
+int ListBoxLines(HWND dialog, int id);
+int ListViewRows(HWND dialog, int id);
+// A list-view cell of another process, read through memory allocated in it.
+std::string ListViewCell(HANDLE process, HWND dialog, int id, int row, int column);
+// Selects a list-view row as a click would (selection mark, selected, focused).
+void SelectListViewRow(HANDLE process, HWND dialog, int id, int row);

@@ -1,0 +1,461 @@
+// The whole wizard, run as a program and driven from outside through every
+// page, on a tree of real fixture plug-ins; the registry it leaves, what it
+// showed, and its exit code are checked afterwards.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+#include "e2e/driver.h"
+#include "plugins/fixtures.h"
+#include "resource.h"
+#include "support/files.h"
+#include "support/registry.h"
+#include "support/screenshot.h"
+#include "wizard/state.h"
+
+namespace {
+
+const char WELCOME[] = "Welcome!";
+const char PATHS[] = "VST Plug-In Search Paths";
+const char LOAD_ERROR[] = "VST Plug-in Load Error";
+const char LIST[] = "VST Plug-In Configuration";
+const char MESSAGE[] = "Ostrel VST Adapter Error";
+const char FINISHED[] = "Finished";
+const char EXCEPTION[] = "Tandrel - Exception";
+const char RESET[] = "Reset VST Adapter Configuration";
+
+const char SUCCESS_TEXT[] =
+    "Your VST plug-ins were configured succesfully, and are now available to your DirectX applications.";
+const char NO_LIBRARY_TEXT[] = "Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during registration.";
+
+struct LoadError {
+    std::string name, step;
+};
+
+struct RunSeen {
+    long exitCode = -9;
+    std::vector<LoadError> loadErrors;
+    std::vector<std::string> messages;
+    std::string finishedText;
+    bool finished = false;
+    std::vector<std::string> rows;       // names on the list page, top to bottom
+    std::vector<std::string> newMarks;   // their "New!" cells
+    std::string exceptionOperation, exceptionPoint;
+};
+
+using PageHook = std::function<void(WizardDriver&, HWND)>;
+
+struct Hooks {
+    PageHook paths;   // on the search-path page, before "&Next >"
+    PageHook list;    // on the list page, before "&Next >"
+    std::vector<std::string> environment;
+};
+
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ClearProgramKeys();
+        dir = FreshDir(std::string("e2e_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        plugins = dir + "\\Plugins";
+        app = dir + "\\App";
+        CreateDirectoryA(plugins.c_str(), nullptr);
+        CreateDirectoryA(app.c_str(), nullptr);
+        CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe");
+        CopyInto(ExeDir() + "\\olvst.chm", app + "\\olvst.chm");
+    }
+    void TearDown() override { ClearProgramKeys(); }
+
+    void UseAdapter(const char* variant)
+    {
+        ASSERT_TRUE(CopyInto(ExeDir() + "\\doubles\\olvst_" + variant + ".dll", app + "\\OLVST.DLL"));
+    }
+
+    std::string Plant(const char* fixture, const std::string& relativePath)
+    {
+        std::string path = plugins + "\\" + relativePath;
+        for (size_t slash = path.find('\\', plugins.size() + 1); slash != std::string::npos;
+             slash = path.find('\\', slash + 1))
+            CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+        EXPECT_TRUE(CopyInto(fixtures::Built(fixture), path)) << fixture;
+        return path;
+    }
+
+    // Effects, instruments, an editor plug-in, two that fault, things that
+    // are not plug-ins, nested folders, a long name with spaces and dots.
+    void PlantTree()
+    {
+        Plant("plain.dll", "plain.dll");
+        Plant("plain.dll", "Effects\\My.Great Plug-in v1.2.dll");
+        Plant("chunks.dll", "Effects\\Deep\\chunks.dll");
+        Plant("synth.dll", "Instruments\\synth.dll");
+        Plant("midi_open.dll", "Instruments\\midi_open.dll");
+        Plant("fault_main.dll", "Broken\\fault_main.dll");
+        Plant("fault_open.dll", "Broken\\fault_open.dll");
+        Plant("bad_magic.dll", "Other\\bad_magic.dll");
+        Plant("noentry.dll", "Other\\noentry.dll");
+        WriteBytes(plugins + "\\Other\\readme.dll", "This is not a library.\r\n");
+        WriteBytes(plugins + "\\Other\\empty.dll", "");
+        CreateDirectoryA((plugins + "\\Other\\Folder.dll").c_str(), nullptr);
+    }
+
+    std::string EntryKey(const std::string& dllPath)
+    {
+        char shortPath[MAX_PATH];
+        GetShortPathNameA(dllPath.c_str(), shortPath, sizeof shortPath);
+        std::string base = strrchr(shortPath, '\\') + 1;
+        return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
+    }
+
+    static void PressNext(WizardDriver&, HWND page) { Press(page, IDOK); }
+
+    RunSeen RunWizard(const Hooks& hooks = {})
+    {
+        RunSeen run;
+        WizardDriver driver;
+        std::vector<std::string> environment = hooks.environment;
+        environment.push_back(std::string(FIXTURE_LOG_VARIABLE) + "=1");
+        EXPECT_TRUE(driver.start(app + "\\Tandrel.exe", environment));
+        HWND welcome = driver.waitFor(WELCOME);
+        EXPECT_TRUE(welcome) << "no welcome page";
+        if (!welcome)
+            return run;
+        Press(welcome, IDOK);
+
+        std::string which;
+        bool listDone = false;
+        while (HWND window = driver.waitForAny({PATHS, LOAD_ERROR, LIST, MESSAGE, FINISHED, EXCEPTION}, &which)) {
+            if (which == PATHS) {
+                if (hooks.paths)
+                    hooks.paths(driver, window);
+                Press(window, IDOK);
+            } else if (which == LOAD_ERROR) {
+                run.loadErrors.push_back({ItemTextOf(window, IDC_LOAD_ERROR_NAME), ItemTextOf(window, IDC_LOAD_ERROR_STEP)});
+                Press(window, IDOK);
+            } else if (which == MESSAGE) {
+                run.messages.push_back(MessageBoxText(window));
+                Press(window, IDOK);
+            } else if (which == LIST && !listDone) {
+                listDone = true;
+                for (int row = 0; row < ListViewRows(window, IDC_LIST_PLUGINS); ++row) {
+                    run.rows.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 0));
+                    run.newMarks.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 3));
+                }
+                if (hooks.list)
+                    hooks.list(driver, window);
+                Press(window, IDOK);
+            } else if (which == FINISHED) {
+                run.finished = true;
+                run.finishedText = ItemTextOf(window, IDC_FINISHED_TEXT);
+                Press(window, IDOK);
+            } else if (which == EXCEPTION) {
+                run.exceptionOperation = ItemTextOf(window, IDC_EXCEPTION_OPERATION);
+                run.exceptionPoint = ItemTextOf(window, IDC_EXCEPTION_POINT);
+                Press(window, IDOK);
+            }
+        }
+        run.exitCode = driver.waitForExit();
+        return run;
+    }
+
+    static bool Contains(const std::vector<std::string>& list, const std::string& item)
+    {
+        return std::find(list.begin(), list.end(), item) != list.end();
+    }
+
+    std::string dir, plugins, app;
+};
+
+std::string ClassText(DWORD uniqueId, const std::string& dosName, char kind)
+{
+    unsigned char dos[8] = {};
+    memcpy(dos, dosName.data(), std::min<size_t>(8, dosName.size()));
+    char text[64];
+    snprintf(text, sizeof text, "{141AC90%c-%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}", kind, uniqueId >> 16,
+             uniqueId & 0xFFFF, dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
+    return text;
+}
+
+// Names of the DLLs in one folder, in the order the file system lists them.
+std::vector<std::string> DllsIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*.dll").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+} // namespace
+
+TEST_F(WizardTest, AFirstRunRecordsEveryPluginFromTheCommonVstFolder)
+{
+    PlantTree();
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    RunSeen run = RunWizard();
+
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(plugins, TextAt(HKEY_LOCAL_MACHINE, PATHS_KEY, plugins.c_str()));
+
+    // The faulting plug-ins, reported in the order the scan found them.
+    std::vector<std::string> broken = DllsIn(plugins + "\\Broken");
+    ASSERT_EQ(2u, run.loadErrors.size());
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(broken[i].substr(0, broken[i].rfind('.')), run.loadErrors[i].name);
+        EXPECT_EQ(broken[i] == "fault_main.dll" ? "Main Call" : "Open", run.loadErrors[i].step);
+    }
+
+    // Seven plug-ins (the two bad ones among them); nothing for the rest.
+    EXPECT_EQ(7, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    EXPECT_EQ(7u, run.rows.size());
+    EXPECT_TRUE(std::is_sorted(run.rows.begin(), run.rows.end(),
+                               [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }));
+    EXPECT_TRUE(Contains(run.rows, "My.Great Plug-in v1.2"));
+    for (const std::string& mark : run.newMarks)
+        EXPECT_EQ("Y", mark);
+    for (const char* other : {"bad_magic.dll", "noentry.dll", "readme.dll", "empty.dll", "Folder.dll"})
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Other\\" + other))) << other;
+
+    std::string plain = EntryKey(plugins + "\\plain.dll");
+    EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, plain, "numParams"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, plain, "registerAsPlug"));
+    std::string dos = TextAt(HKEY_LOCAL_MACHINE, plain, "DosName");
+    EXPECT_EQ(ClassText(fixtures::PLAIN_UNIQUE_ID, dos, '2'), TextAt(HKEY_LOCAL_MACHINE, plain, "clsidPlug"));
+    EXPECT_EQ(ClassText(fixtures::PLAIN_UNIQUE_ID, dos, '3'), TextAt(HKEY_LOCAL_MACHINE, plain, "clsidProps"));
+
+    std::string synth = EntryKey(plugins + "\\Instruments\\synth.dll");
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, synth, "registerAsSynth"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, synth, "forceStereo"));
+    EXPECT_EQ(fixtures::SYNTH_RECT_RIGHT, DwordAt(HKEY_LOCAL_MACHINE, synth, "cxEditor"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Instruments\\midi_open.dll"), "wantEvents"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Effects\\Deep\\chunks.dll"), "progsChunks"));
+    for (const std::string& name : broken)
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Broken\\" + name), "isBad")) << name;
+
+    // No adapter library here: the registration says so, and so does the
+    // finished page, instead of claiming success.
+    EXPECT_EQ(std::vector<std::string>{NO_LIBRARY_TEXT}, run.messages);
+    EXPECT_TRUE(run.finished);
+    EXPECT_NE(SUCCESS_TEXT, run.finishedText);
+    EXPECT_FALSE(run.finishedText.empty());
+}
+
+TEST_F(WizardTest, ASecondRunLoadsNoKnownPluginAgainAndSkipsTheBadOnes)
+{
+    PlantTree();
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    ASSERT_EQ(0, RunWizard().exitCode);
+
+    std::vector<std::string> dlls = {"plain.dll", "Effects\\My.Great Plug-in v1.2.dll", "Effects\\Deep\\chunks.dll",
+                                     "Instruments\\synth.dll", "Instruments\\midi_open.dll", "Broken\\fault_main.dll",
+                                     "Broken\\fault_open.dll", "Other\\bad_magic.dll"};
+    for (const std::string& dll : dlls)
+        DeleteFileA((plugins + "\\" + dll + FIXTURE_LOG_SUFFIX).c_str());
+
+    RunSeen second = RunWizard();
+    EXPECT_EQ(0, second.exitCode);
+    EXPECT_TRUE(second.loadErrors.empty());
+    EXPECT_EQ(5u, second.rows.size());   // the bad ones are not listed
+    for (const std::string& mark : second.newMarks)
+        EXPECT_EQ(" ", mark);
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_TRUE(fixtures::CallLog(plugins + "\\" + dlls[i]).empty()) << dlls[i] << " was loaded again";
+    // Not a plug-in: its entry went, so it is probed again in every run.
+    EXPECT_FALSE(fixtures::CallLog(plugins + "\\Other\\bad_magic.dll").empty());
+    EXPECT_EQ(7, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Broken\\fault_main.dll"), "isBad"));
+}
+
+TEST_F(WizardTest, APluginDeletedBetweenRunsLosesItsEntry)
+{
+    std::string keep = Plant("plain.dll", "keep.dll");
+    std::string doomed = Plant("synth.dll", "Sub\\doomed.dll");
+    std::string doomedEntry = EntryKey(doomed);
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    ASSERT_EQ(0, RunWizard().exitCode);
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, doomedEntry));
+
+    DeleteFileA(doomed.c_str());
+    EXPECT_EQ(0, RunWizard().exitCode);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, doomedEntry));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey(keep)));
+}
+
+TEST_F(WizardTest, RescanRunsProbeTheRightPluginsAgainAndKeepTheUsersChoices)
+{
+    std::string plain = Plant("plain.dll", "plain.dll");
+    std::string crashing = Plant("fault_open.dll", "crashing.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    ASSERT_EQ(0, RunWizard().exitCode);
+
+    // The user's choices, and stale facts the probe will refresh.
+    std::string entry = EntryKey(plain);
+    SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsPlug", 0);
+    SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsSynth", 1);
+    SetDword(HKEY_LOCAL_MACHINE, entry, "forceStereo", 1);
+    SetDword(HKEY_LOCAL_MACHINE, entry, "nrpnPassThrough", 1);
+    SetText(HKEY_LOCAL_MACHINE, entry, "PresetPath", "C:\\My Presets");
+    SetText(HKEY_LOCAL_MACHINE, entry, "FullPath", "C:\\Old\\plain.dll");
+    SetDword(HKEY_LOCAL_MACHINE, entry, "numParams", 99);
+
+    RunSeen failed = RunWizard({[](WizardDriver&, HWND page) { Tick(page, IDC_PATHS_RESCAN_FAILED, true); }, nullptr, {}});
+    ASSERT_EQ(1u, failed.loadErrors.size());   // only the bad one is probed again
+    EXPECT_EQ("Open", failed.loadErrors[0].step);
+    EXPECT_EQ(99, DwordAt(HKEY_LOCAL_MACHINE, entry, "numParams"));
+
+    DeleteFileA((plain + FIXTURE_LOG_SUFFIX).c_str());
+    RunSeen existing = RunWizard({[](WizardDriver&, HWND page) { Tick(page, IDC_PATHS_RESCAN_EXISTING, true); }, nullptr, {}});
+    EXPECT_TRUE(existing.loadErrors.empty());   // the bad one is skipped again
+    EXPECT_FALSE(fixtures::CallLog(plain).empty());
+    EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, entry, "numParams"));
+    EXPECT_EQ(plain, TextAt(HKEY_LOCAL_MACHINE, entry, "FullPath"));
+    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, entry, "registerAsPlug"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, entry, "registerAsSynth"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, entry, "forceStereo"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, entry, "nrpnPassThrough"));
+    EXPECT_EQ("C:\\My Presets", TextAt(HKEY_LOCAL_MACHINE, entry, "PresetPath"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "rescanExisting"));
+}
+
+TEST_F(WizardTest, SubdivideAndNoPrefixShapeTheRegisteredClassNames)
+{
+    std::string plain = Plant("plain.dll", "plain.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    std::string display;
+    Hooks hooks;
+    hooks.paths = [](WizardDriver&, HWND page) {
+        Tick(page, IDC_PATHS_SUBDIVIDE, true);
+        Tick(page, IDC_PATHS_NO_PREFIX, true);
+    };
+    hooks.list = [&](WizardDriver&, HWND) {
+        std::string clsid = TextAt(HKEY_LOCAL_MACHINE, EntryKey(plain), "clsidPlug");
+        display = TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, nullptr);
+    };
+    EXPECT_EQ(0, RunWizard(hooks).exitCode);
+    EXPECT_EQ("0 plain", display);
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "noPrefix"));
+    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plain), "addVstPrefix"));
+}
+
+TEST_F(WizardTest, ResetAllThenNextTreatsEveryPluginAsNew)
+{
+    Plant("plain.dll", "plain.dll");
+    Plant("synth.dll", "synth.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    ASSERT_EQ(0, RunWizard().exitCode);
+    SetDword(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Stale", "touch", 1);
+
+    int entriesAfterReset = -1;
+    Hooks hooks;
+    hooks.paths = [&](WizardDriver& driver, HWND page) {
+        Press(page, IDC_PATHS_RESET);
+        HWND confirm = driver.waitFor(RESET);
+        ASSERT_TRUE(confirm);
+        Press(confirm, IDOK);
+        HWND box = driver.waitFor(MESSAGE);   // no adapter library to unregister
+        ASSERT_TRUE(box);
+        Press(box, IDOK);
+        HWND again = driver.waitFor(PATHS, 2000);   // the page stays: no new window
+        EXPECT_FALSE(again);
+        entriesAfterReset = SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY);
+    };
+    RunSeen run = RunWizard(hooks);
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(0, entriesAfterReset);
+    ASSERT_EQ(2u, run.rows.size());
+    EXPECT_EQ("Y", run.newMarks[0]);
+    EXPECT_EQ("Y", run.newMarks[1]);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Stale"));
+    EXPECT_EQ(plugins, TextAt(HKEY_LOCAL_MACHINE, PATHS_KEY, plugins.c_str()));
+}
+
+TEST_F(WizardTest, TheAdapterLibrarysAnswerDecidesWhatTheFinishedPageSays)
+{
+    Plant("plain.dll", "plain.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    SetDword(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-DEAD-BEEF-0000-000000000000}", "x", 1);
+    UseAdapter("both");
+
+    RunSeen refused = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=S_FALSE"}});
+    EXPECT_EQ(std::vector<std::string>{"An error occured while registering VST plug-ins."}, refused.messages);
+    EXPECT_NE(SUCCESS_TEXT, refused.finishedText);
+    // The clean-up ran before the library was asked.
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-DEAD-BEEF-0000-000000000000}"));
+
+    RunSeen accepted = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=S_OK"}});
+    EXPECT_TRUE(accepted.messages.empty());
+    EXPECT_EQ(SUCCESS_TEXT, accepted.finishedText);
+    EXPECT_EQ(0, accepted.exitCode);
+}
+
+TEST_F(WizardTest, AnExceptionOutsideTheProbeEndsOnTheExceptionPageAndNothingAfterIt)
+{
+    Plant("plain.dll", "plain.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    UseAdapter("both");
+    RunSeen run = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=fault"}});
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ("calling reg routine", run.exceptionPoint);
+    EXPECT_TRUE(run.exceptionOperation == "Eliminate subkey" || run.exceptionOperation == "DxCache")
+        << run.exceptionOperation;
+    EXPECT_FALSE(run.finished);
+}
+
+TEST_F(WizardTest, CancelEndsTheProgramAtOnceWithExitCodeZero)
+{
+    Plant("plain.dll", "plain.dll");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    {
+        WizardDriver driver;
+        ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
+        HWND welcome = driver.waitFor(WELCOME);
+        ASSERT_TRUE(welcome);
+        Press(welcome, IDC_WELCOME_CANCEL);
+        EXPECT_EQ(0, driver.waitForExit());
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+    }
+    {
+        WizardDriver driver;
+        ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
+        Press(driver.waitFor(WELCOME), IDOK);
+        HWND paths = driver.waitFor(PATHS);
+        ASSERT_TRUE(paths);
+        Tick(paths, IDC_PATHS_SUBDIVIDE, true);
+        Press(paths, IDC_PATHS_CANCEL);
+        EXPECT_EQ(0, driver.waitForExit());
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PATHS_KEY));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+        EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
+    }
+}
+
+TEST_F(WizardTest, WithoutAnyFolderTheWizardAsksForOneUntilItHasOne)
+{
+    Plant("plain.dll", "plain.dll");
+    WizardDriver driver;
+    ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
+    Press(driver.waitFor(WELCOME), IDOK);
+    for (int round = 0; round < 3; ++round) {
+        HWND paths = driver.waitFor(PATHS);
+        ASSERT_TRUE(paths) << "round " << round;
+        EXPECT_EQ(0, ListBoxLines(paths, IDC_PATHS_LIST));
+        Press(paths, IDOK);
+        HWND box = driver.waitFor(MESSAGE);
+        ASSERT_TRUE(box);
+        EXPECT_EQ("Couldn't find any VST plug-in paths. Ostrel VST Adapter needs at least one plug-in path in "
+                  "order to continue.",
+                  MessageBoxText(box));
+        Press(box, IDOK);
+    }
+    HWND paths = driver.waitFor(PATHS);
+    ASSERT_TRUE(paths);
+    Press(paths, IDC_PATHS_CANCEL);
+    EXPECT_EQ(0, driver.waitForExit());
+}

@@ -1,5 +1,63 @@
-// Stand-in until the clean-up is built.
 #include "plugdb/cleanup.h"
+#include <cstring>
+#include "plugdb/adapter.h"
+#include "plugdb/sweep.h"
+#include "wizard/registry.h"
+#include "wizard/state.h"
 
-void RegistryCleanup() {}
-void ResetConfiguration() {}
+namespace {
+
+// The classes of the plug-ins and of their property pages. The case of the
+// letters counts: only the names the record writer makes are matched.
+bool DeleteIfAdapterClass(HKEY area, const char* name)
+{
+    if (strncmp(name, "{141AC902-", 10) != 0 && strncmp(name, "{141AC903-", 10) != 0)
+        return false;
+    EliminateSubkey(area, name);
+    return true;
+}
+
+// HKEY_CLASSES_ROOT\name with full access, or null.
+HKEY OpenClassArea(const char* name)
+{
+    HKEY area;
+    return RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_ALL_ACCESS, &area) == ERROR_SUCCESS ? area : nullptr;
+}
+
+void DeleteAdapterClasses(const RegKey& area)
+{
+    if (area.isOpen())
+        SweepSubkeys(area, DeleteIfAdapterClass);
+}
+
+} // namespace
+
+void RegistryCleanup()
+{
+    TraceOperation("Registry cleanup");
+    TraceFailurePoint("init");
+    RegKey clsid(OpenClassArea("CLSID"));
+    TraceOperation("CLSID");
+    DeleteAdapterClasses(clsid);
+    clsid.close();
+
+    TraceOperation("TilvSynths");
+    DeleteAdapterClasses(RegKey(OpenClassArea("TilvSoftSynths")));
+    TraceOperation("Filter");
+    DeleteAdapterClasses(RegKey(OpenClassArea("Filter")));
+
+    // A host's cache of the DirectX plug-ins it has seen; it rebuilds it.
+    TraceOperation("DxCache");
+    RegKey sonicFoundry;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Sonic Foundry", 0, MAXIMUM_ALLOWED, sonicFoundry.receive())
+        == ERROR_SUCCESS)
+        EliminateSubkey(sonicFoundry, "DxCache");
+}
+
+void ResetConfiguration()
+{
+    UnregisterAdapter();
+    ClearTouchFlags();
+    DeleteUntouched();
+    RegistryCleanup();
+}

@@ -1,10 +1,94 @@
-// Stand-in until the About box is built.
+// The About box and the version strings it shows.
 #include "about/about.h"
+#include <cstring>
+#include <vector>
+#include "about/help.h"
+#include "resource.h"
+#include "wizard/state.h"
+#include "wizard/text.h"
+#include "wizard/trap.h"
 
-INT_PTR CALLBACK DlgAboutProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-bool GetVersionString(HMODULE, const char*, char* out, size_t size)
+namespace {
+
+void ShowProduct(HWND box)
+{
+    char name[256], version[64], comments[1024];
+    GetVersionString(moduleInstance, "ProductName", name, sizeof name);
+    GetVersionString(moduleInstance, "ProductVersion", version, sizeof version);
+    GetVersionString(moduleInstance, "Comments", comments, sizeof comments);
+
+    char product[sizeof name + sizeof version];
+    CopyText(product, name);
+    AppendText(product, " ");
+    AppendText(product, version);
+    SetDlgItemTextA(box, IDC_ABOUT_PRODUCT, product);
+    SetDlgItemTextA(box, IDC_ABOUT_COMMENTS, comments);
+}
+
+// Escape sends IDCANCEL, which is left alone: only OK (or Enter) closes the box.
+INT_PTR AboutMessage(HWND box, UINT message, WPARAM wParam, LPARAM)
+{
+    TraceProc("DlgAboutProc");
+    switch (message) {
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
+    case WM_INITDIALOG:
+        ShowProduct(box);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(box, 0);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+INT_PTR CALLBACK DlgAboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(AboutMessage, dialog, message, wParam, lParam);
+}
+
+bool GetVersionString(HMODULE module, const char* key, char* out, size_t size)
 {
     if (size)
         out[0] = 0;
-    return false;
+    char path[260];
+    DWORD length = GetModuleFileNameA(module, path, sizeof path);
+    if (length == 0 || length >= sizeof path)
+        return false;   // no path, or a cut one that would name another file
+
+    DWORD unused = 0;
+    DWORD infoSize = GetFileVersionInfoSizeA(path, &unused);
+    if (infoSize == 0)
+        return false;
+    std::vector<char> info((infoSize + 3) & ~3u);
+    if (!GetFileVersionInfoA(path, 0, infoSize, info.data()))
+        return false;
+
+    // The string table for U.S. English, Unicode; the resource's translation
+    // table is not consulted.
+    char query[256];
+    CopyText(query, "\\StringFileInfo\\040904b0\\");
+    if (!AppendText(query, key))
+        return false;
+    void* value = nullptr;
+    UINT valueLength = 0;
+    if (!VerQueryValueA(info.data(), query, &value, &valueLength) || !value)
+        return false;
+
+    // Up to the value's terminator, and never past the end of the block.
+    const char* text = static_cast<const char*>(value);
+    const char* end = info.data() + info.size();
+    if (text < info.data() || text >= end)
+        return false;
+    size_t textLength = strnlen(text, end - text);
+    if (size) {
+        size_t copied = textLength < size ? textLength : size - 1;
+        memcpy(out, text, copied);
+        out[copied] = 0;
+    }
+    return true;
 }

@@ -6,3 +6,7 @@
 HWND ShowHelp();
 // HtmlHelpA, bound on first use from the HTML Help control; 0 when unavailable.
 HWND CallHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data);
+
+// How the help launcher loads the HTML Help control library (LoadLibraryA);
+// tests put a recorder here.
+extern HMODULE (WINAPI* loadHelpLibrary)(LPCSTR name);

@@ -1,4 +1,58 @@
-// Stand-in until this page is built.
+// The welcome page: the first page of the run.
 #include "pages/pages.h"
+#include "about/about.h"
+#include "about/help.h"
+#include "resource.h"
+#include "wizard/state.h"
+#include "wizard/trap.h"
 
-INT_PTR CALLBACK DlgWelcomeProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+namespace {
+
+// The About box has no owner, so the page is disabled while it is up, as an
+// owner would be: otherwise a second "&About..." would open a second box.
+void ShowAbout(HWND page)
+{
+    EnableWindow(page, FALSE);
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, DlgAboutProc, 0);
+    EnableWindow(page, TRUE);
+    SetForegroundWindow(page);
+}
+
+INT_PTR WelcomeCommand(HWND page, int command)
+{
+    switch (command) {
+    case IDC_WELCOME_ABOUT:
+        ShowAbout(page);
+        break;
+    case IDOK:
+        EndDialog(page, 0);
+        break;
+    case IDC_WELCOME_CANCEL:
+        // Nothing has been read or written yet: there is nothing to undo.
+        ExitProcess(0);
+    }
+    return 0;
+}
+
+INT_PTR WelcomeMessage(HWND page, UINT message, WPARAM wParam, LPARAM)
+{
+    // The welcome page shares its trace texts with the other information pages.
+    TraceProc("DlgNullProc");
+    switch (message) {
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        return WelcomeCommand(page, LOWORD(wParam));
+    }
+    return 0;
+}
+
+} // namespace
+
+INT_PTR CALLBACK DlgWelcomeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(WelcomeMessage, dialog, message, wParam, lParam);
+}

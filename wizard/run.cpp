@@ -48,15 +48,34 @@ bool BaseName(const char* form, char (&name)[10])
     return strspn(name, ".") != length;
 }
 
+// Repainting the progress page costs more than analysing a known plug-in
+// (each new line scrolls the list), so lines are added with the list's
+// drawing held back and the page is repainted at most every 50 ms: it stays
+// current to the eye without slowing the analysis down.
+void RepaintProgress()
+{
+    HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(progressWindow);
+}
+
 void ShowProgress(const char* path)
 {
     if (!progressWindow)
         return;
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, path);
     HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     LRESULT line = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
     SendMessageA(list, LB_SETCURSEL, line, 0);
-    UpdateWindow(progressWindow);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+
+    static DWORD lastRepaint;
+    DWORD now = GetTickCount();
+    if (now - lastRepaint >= 50) {
+        RepaintProgress();
+        lastRepaint = now;
+    }
 }
 
 // Step 11 of the analysis, inside the plug-in trap region.
@@ -178,11 +197,18 @@ void Run(HINSTANCE instance)
 
 bool MakeEntryName(const char* path, char (&name)[10])
 {
-    char shortPath[128];
-    DWORD length = GetShortPathNameA(path, shortPath, sizeof shortPath);
-    if (length > 0 && length < sizeof shortPath && BaseName(shortPath, name))
-        return true;
-    // No short form, or none that fits: the long name stands in for it.
+    // The short form's last part is the file's own short name, which the
+    // directory entry carries; looking it up alone spares resolving every
+    // folder of the path. (A name with wildcards would match other files.)
+    WIN32_FIND_DATAA file;
+    HANDLE find = strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
+        if (BaseName(shortName, name))
+            return true;
+    }
+    // No short name to be had: the long name stands in for it.
     return BaseName(path, name);
 }
 
@@ -233,6 +259,8 @@ void AnalyseDll(const char* path)
         TraceFailurePoint("Detailed plug scan");
         if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
             TraceFailurePoint("Handling plugin exception");
+            if (progressWindow)
+                RepaintProgress();
             loadErrorPluginName = record.FullName;
             ShowPage(IDD_LOAD_ERROR, DlgErrProc);
             record.isVst = 1;

@@ -12,5 +12,6 @@ int WizardMain(HINSTANCE instance);
 void AnalyseDll(const char* path);
 
 // The entry name of a DLL: the base of its short (8.3) file name, at most
-// eight characters. False when no usable name can be made.
+// eight characters (the long name's when it has no short one). False when
+// no usable name can be made.
 bool MakeEntryName(const char* path, char (&name)[10]);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include "resource.h"
 #include "support/dialogs.h"
@@ -52,6 +53,23 @@ INT_PTR CALLBACK DlgFaultyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return GuardedDialogCall(FaultyMessage, dialog, message, wParam, lParam);
 }
 
+// The same with a throw of the program's own, which must not unwind
+// through the dialog manager.
+INT_PTR ThrowingMessage(HWND, UINT message, WPARAM wParam, LPARAM)
+{
+    TraceProc("DlgThrowingProc");
+    if (message == WM_INITDIALOG)
+        return TRUE;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
+        throw std::bad_alloc();
+    return FALSE;
+}
+
+INT_PTR CALLBACK DlgThrowingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(ThrowingMessage, dialog, message, wParam, lParam);
+}
+
 void WriteFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
@@ -78,13 +96,12 @@ int RunChild(const std::string& scenario, const std::string& file)
 {
     moduleInstance = GetModuleHandleA(nullptr);
     DialogScript script;
-    if (scenario == "fault-in-dialog") {
-        // A page whose procedure faults when OK is pressed.
+    if (scenario == "fault-in-dialog" || scenario == "throw-in-dialog") {
+        // A page whose procedure faults (or throws) when OK is pressed.
+        static DLGPROC proc = scenario == "fault-in-dialog" ? DlgFaultyProc : DlgThrowingProc;
         script.on("VST Plug-in Load Error", [](HWND page) { Click(page, IDOK); })
             .on("Tandrel - Exception", RecordExceptionPage(file));
-        if (!Trapped([] {
-                DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LOAD_ERROR), nullptr, DlgFaultyProc, 0);
-            }))
+        if (!Trapped([] { DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LOAD_ERROR), nullptr, proc, 0); }))
             ShowExceptionPage();
         return 3;   // the guard ends the process before this
     }
@@ -177,6 +194,14 @@ TEST(OuterRegion, AFaultInsideADialogProcedureEndsOnTheExceptionPageWithExitCode
     std::string seen = ChildRun("fault-in-dialog", &exitCode);
     EXPECT_EQ(0, exitCode);
     EXPECT_EQ("DlgFaultyProc|Proc", seen);
+}
+
+TEST(OuterRegion, AThrowInsideADialogProcedureEndsTheSameWay)
+{
+    long exitCode = -9;
+    std::string seen = ChildRun("throw-in-dialog", &exitCode);
+    EXPECT_EQ(0, exitCode);
+    EXPECT_EQ("DlgThrowingProc|Proc", seen);
 }
 
 TEST(OuterRegion, AFaultWhileTheExceptionPageIsUpEndsTheProcessWithExitCodeZero)

@@ -75,9 +75,8 @@ HWND ShowHelp()
     // cut: a cut one would name some other file.
     char path[256];
     DWORD length = GetModuleFileNameA(moduleInstance, path, sizeof path);
-    if (length == 0 || length >= sizeof path - 1)
+    if (length == 0 || length >= sizeof path)
         return nullptr;
-    path[length] = 0;
     char* slash = strrchr(path, '\\');
     if (!slash)
         return nullptr;

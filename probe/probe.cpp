@@ -1,4 +1,154 @@
-// Stand-in until the probe is built.
 #include "probe/probe.h"
+#include "resource.h"
+#include "wizard/state.h"
 
-void LoadVstPlugin(PluginRecord*) {}
+DWORD wantEventsFlag;
+
+namespace {
+
+const char EDITOR_PARENT_CLASS[] = "TmpWindowClass";
+const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
+const float SAMPLE_RATE = 44100.0f;
+const intptr_t BLOCK_SIZE = 1024;
+
+intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
+              float opt = 0.0f)
+{
+    TraceProbeStep(step);
+    return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
+}
+
+// Opens the editor inside a hidden 5 x 5 child of a hidden dialog and reads
+// the size it reports. Nothing here is released on a fault: the windows and
+// the class then stay until the process ends, and a later probe uses the
+// class as it is.
+void MeasureEditor(AEffect* effect, PluginRecord* record)
+{
+    HWND host = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROBE_HOST), nullptr, DummyProc, 0);
+
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = moduleInstance;
+    windowClass.hbrBackground = CreateSolidBrush(EDITOR_PARENT_COLOUR);
+    windowClass.lpszClassName = EDITOR_PARENT_CLASS;
+    // The class owns its brush once registered; when the class is still
+    // there from a probe that faulted, this brush is nobody's.
+    if (!RegisterClassA(&windowClass))
+        DeleteObject(windowClass.hbrBackground);
+
+    HWND parent = CreateWindowExA(0, EDITOR_PARENT_CLASS, nullptr, WS_CHILD, 0, 0, 5, 5, host, nullptr,
+                                  moduleInstance, nullptr);
+
+    ERect empty{};
+    ERect* rect = &empty;
+    Send(effect, "Open Editor", effEditOpen, 0, parent);
+    Send(effect, "Get Editor RECT", effEditGetRect, 0, &rect);
+    record->cxEditor = rect ? rect->right : 0;
+    record->cyEditor = rect ? rect->bottom : 0;
+    Send(effect, "Close Editor", effEditClose);
+
+    TraceProbeStep("Post Close Editor");
+    DestroyWindow(parent);
+    UnregisterClassA(EDITOR_PARENT_CLASS, moduleInstance);
+    DestroyWindow(host);
+}
+
+// Drives an identified plug-in through its opening sequence and fills the
+// record. Only the fields named below are read from the effect record:
+// plug-ins built without the original SDK hand out a shorter one.
+void OpenAndRead(AEffect* effect, PluginRecord* record)
+{
+    Send(effect, "Open", effOpen);
+    Send(effect, "Set Sample Rate", effSetSampleRate, 0, nullptr, SAMPLE_RATE);
+    Send(effect, "Set Block Size", effSetBlockSize, BLOCK_SIZE);
+    Send(effect, "Set Program", effSetProgram, 0);
+    Send(effect, "Switch On", effMainsChanged, 1);
+    Send(effect, "Switch Off", effMainsChanged, 0);
+
+    record->wantEvents = wantEventsFlag;
+    record->isVst = 1;
+    record->uniqueId = effect->uniqueID;
+    record->numInputs = effect->numInputs;
+    record->numOutputs = effect->numOutputs;
+    record->numParams = effect->numParams;
+    record->numPrograms = effect->numPrograms;
+    int32_t flags = effect->flags;
+    if (flags & effFlagsProgramChunks)
+        record->progsChunks = 1;
+    record->isSynth = (flags & effFlagsIsSynth) ? 1 : 0;
+
+    if (flags & effFlagsHasEditor) {
+        MeasureEditor(effect, record);
+    } else {
+        record->cxEditor = 240;
+        record->cyEditor = 20 * record->numParams;
+    }
+    Send(effect, "Close Effect", effClose);
+}
+
+VstEntryPoint EntryPoint(HMODULE library, const char* name)
+{
+    return reinterpret_cast<VstEntryPoint>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+} // namespace
+
+void LoadVstPlugin(PluginRecord* record)
+{
+    TraceOperation("Load VST Plugin");
+    TraceFailurePoint("Load VST Plugin");
+    // Plug-ins of old load these without saying so and expect them to stay.
+    LoadLibraryA("msvcrt.dll");
+    LoadLibraryA("dciman32.dll");
+    LoadLibraryA("msvfw32.dll");
+
+    wantEventsFlag = 0;
+    TraceProbeStep("Load Library");
+    HMODULE library = LoadLibraryA(record->FullPath);
+    if (!library)
+        return;
+
+    TraceProbeStep("Get Proc Address");
+    VstEntryPoint entry = EntryPoint(library, "main");
+    if (!entry)
+        entry = EntryPoint(library, "Main");
+    if (!entry) {
+        TraceProbeStep("Free Library (bad plugin)");
+        FreeLibrary(library);
+        return;
+    }
+
+    TraceProbeStep("Main Call");
+    AEffect* effect = entry(EffectMaster);
+    if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
+        if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
+            OpenAndRead(effect, record);
+    }
+
+    TraceProbeStep("Free Library");
+    FreeLibrary(library);
+    TraceProbeStep("Post Unload");
+}
+
+intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+    TraceOperation("EffectMaster");
+    switch (opcode) {
+    case audioMasterVersion:
+        return 2;
+    case audioMasterCurrentId:
+        return 0x54455354;  // 'TEST'
+    case audioMasterWantMidi:
+        wantEventsFlag = 1;
+        return 0;
+    }
+    return 0;
+}
+
+// Not guarded like the pages' procedures: a fault while the plug-in has the
+// host dialog belongs to the plug-in trap region.
+INT_PTR CALLBACK DummyProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    TraceOperation("DummyProc:Proc");
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}

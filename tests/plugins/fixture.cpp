@@ -71,13 +71,14 @@ VstHostCallback host;
 
 #if defined(FAULT_OPCODE) || defined(FAULT_IN_ENTRY)
 volatile int zero;
+volatile int dividend = 7;
 volatile int quotient;
 
 void Fault()
 {
 #if FAULT_KIND == 2
     Log(FIXTURE_LOG_FAULT, "divide-by-zero");
-    quotient = 1 / zero;
+    quotient = dividend / zero;
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
@@ -107,6 +108,10 @@ extern "C" EXCEPTION_DISPOSITION __cdecl OwnHandler(EXCEPTION_RECORD* record, vo
     __builtin_longjmp(frame->resume, 1);
 }
 
+__attribute__((noinline)) void WriteNowhere() { *badAddress = 1; }
+
+// The fault comes from a call: the compiler knows a second return of the
+// set-up below can only come out of one.
 __attribute__((noinline)) void FaultAndHandle()
 {
     OwnFrame frame;
@@ -117,7 +122,7 @@ __attribute__((noinline)) void FaultAndHandle()
         return;
     }
     asm volatile("movl %0, %%fs:0" : : "r"(&frame) : "memory");
-    *badAddress = 1;
+    WriteNowhere();
     asm volatile("movl %0, %%fs:0" : : "r"(frame.next) : "memory");
 }
 #endif

@@ -305,48 +305,6 @@ TEST(Probe, PluginThatHandlesItsOwnFaultIsNotTrapped)
     EXPECT_EQ(DispatchLine(effClose), probed.calls.back());
 }
 
-// A fault ends in the caller's trap region with the step it happened in;
-// the plug-in stays loaded, and what the probe had filled stays filled.
-TEST(Probe, FaultAtEachStepEndsInTheTrapRegionWithItsStep)
-{
-    struct Case {
-        const char* fixture;
-        const char* step;
-        bool filled;
-    } cases[] = {
-        {"fault_main.dll", "Main Call", false},
-        {"fault_identify.dll", "Check Identity", false},
-        {"fault_open.dll", "Open", false},
-        {"divzero.dll", "Open", false},
-        {"fault_samplerate.dll", "Set Sample Rate", false},
-        {"fault_blocksize.dll", "Set Block Size", false},
-        {"raise_cpp.dll", "Set Block Size", false},
-        {"fault_program.dll", "Set Program", false},
-        {"fault_mains_on.dll", "Switch On", false},
-        {"fault_mains_off.dll", "Switch Off", false},
-        {"fault_editopen.dll", "Open Editor", true},
-        {"fault_getrect.dll", "Get Editor RECT", true},
-        {"fault_editclose.dll", "Close Editor", true},
-        {"fault_close.dll", "Close Effect", true},
-    };
-    moduleInstance = GetModuleHandleA(nullptr);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fixture);
-        std::string path = Built(c.fixture);
-        StartCallLog(path);
-        PluginRecord record = Preset(path);
-        record.isVst = 0;
-        EXPECT_FALSE(Trapped([&] { LoadVstPlugin(&record); }));
-        Lines calls = CallLog(path);
-        ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(0u, calls.back().find("fault "));
-        EXPECT_STREQ(c.step, FailureTrace.traceProbeStep);
-        EXPECT_NE(nullptr, GetModuleHandleA(path.c_str()));
-        EXPECT_EQ(c.filled ? 1u : 0u, record.isVst);
-        EXPECT_EQ(c.filled ? static_cast<DWORD>(PLAIN_UNIQUE_ID) : 0x5A5A5A5Au, record.uniqueId);
-    }
-}
-
 TEST(Probe, FaultInTheEditorLeavesItsWindowsAndTheNextEditorIsStillMeasured)
 {
     moduleInstance = GetModuleHandleA(nullptr);

@@ -1,0 +1,151 @@
+// The probe inside the run's analysis step: a plug-in that faults at any
+// step is reported on the load-error page and stays loaded, is stored as bad
+// with what the probe had learnt, is skipped by later runs and is probed
+// again on request.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "plugins/fixtures.h"
+#include "resource.h"
+#include "support/dialogs.h"
+#include "support/files.h"
+#include "support/registry.h"
+#include "wizard/run.h"
+#include "wizard/state.h"
+
+using namespace fixtures;
+
+namespace {
+
+struct LoadErrorPage {
+    std::string name;
+    std::string step;
+};
+
+// The analysis step for one DLL; the load-error pages it showed, each read
+// and closed with OK.
+std::vector<LoadErrorPage> Analyse(const std::string& path)
+{
+    std::vector<LoadErrorPage> pages;
+    DialogScript script;
+    script.on("VST Plug-in Load Error", [&](HWND page) {
+        pages.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
+        Click(page, IDOK);
+    });
+    AnalyseDll(path.c_str());
+    return pages;
+}
+
+void StartRun()
+{
+    ClearProgramKeys();
+    moduleInstance = GetModuleHandleA(nullptr);
+    WizardOptions = {};
+    memset(&DefaultRecord, 0, sizeof DefaultRecord);
+    DefaultRecord.registerAsPlug = 1;
+}
+
+// The fixture copied into a folder of its own, as a scan would find it.
+std::string Installed(const std::string& fixture, const std::string& folder)
+{
+    std::string dir = FreshDir(folder);
+    std::string path = dir + "\\" + fixture;
+    CopyInto(Built(fixture), path);
+    return path;
+}
+
+std::string EntryKey(const std::string& path)
+{
+    char name[10];
+    MakeEntryName(path.c_str(), name);
+    return std::string(PLUGINS_KEY "\\") + name;
+}
+
+} // namespace
+
+TEST(ProbeInRun, FaultAtEachStepIsReportedAndStoredAsBadWithWhatWasLearnt)
+{
+    struct Case {
+        const char* fixture;
+        const char* step;
+        bool filled;        // the record got the plug-in's properties before the fault
+        long long cxEditor;
+    } cases[] = {
+        {"fault_main.dll", "Main Call", false, 0},
+        {"fault_identify.dll", "Check Identity", false, 0},
+        {"fault_open.dll", "Open", false, 0},
+        {"divzero.dll", "Open", false, 0},
+        {"fault_samplerate.dll", "Set Sample Rate", false, 0},
+        {"fault_blocksize.dll", "Set Block Size", false, 0},
+        {"raise_cpp.dll", "Set Block Size", false, 0},
+        {"fault_program.dll", "Set Program", false, 0},
+        {"fault_mains_on.dll", "Switch On", false, 0},
+        {"fault_mains_off.dll", "Switch Off", false, 0},
+        {"fault_editopen.dll", "Open Editor", true, 0},
+        {"fault_getrect.dll", "Get Editor RECT", true, 0},
+        {"fault_editclose.dll", "Close Editor", true, SYNTH_RECT_RIGHT},
+        {"fault_close.dll", "Close Effect", true, 240},
+    };
+    StartRun();
+    unsigned listed = PluginList.count;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        std::string path = Installed(c.fixture, "run_faults");
+        std::string base = std::string(c.fixture).substr(0, strlen(c.fixture) - 4);
+        StartCallLog(path);
+
+        std::vector<LoadErrorPage> pages = Analyse(path);
+
+        ASSERT_EQ(1u, pages.size());
+        EXPECT_EQ(base, pages[0].name);
+        EXPECT_EQ(c.step, pages[0].step);
+        std::vector<std::string> calls = CallLog(path);
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(0u, calls.back().find("fault "));
+        EXPECT_NE(nullptr, GetModuleHandleA(path.c_str()));
+        std::string key = EntryKey(path);
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad"));
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst"));
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "touch"));
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "registerAsPlug"));
+        EXPECT_EQ(base, TextAt(HKEY_LOCAL_MACHINE, key, "FullName"));
+        EXPECT_EQ(path, TextAt(HKEY_LOCAL_MACHINE, key, "FullPath"));
+        EXPECT_EQ(c.filled ? PLAIN_UNIQUE_ID : 0, DwordAt(HKEY_LOCAL_MACHINE, key, "uniqueId"));
+        EXPECT_EQ(c.filled ? PLAIN_PARAMS : 0, DwordAt(HKEY_LOCAL_MACHINE, key, "numParams"));
+        EXPECT_EQ(c.cxEditor, DwordAt(HKEY_LOCAL_MACHINE, key, "cxEditor"));
+        EXPECT_EQ(++listed, PluginList.count);
+        EXPECT_EQ(1u, PluginList.at(listed - 1)->element.isBad);
+    }
+}
+
+TEST(ProbeInRun, BadPluginIsSkippedUntilFailedPluginsAreProbedAgain)
+{
+    StartRun();
+    std::string path = Installed("fault_open.dll", "run_rescan");
+    std::string key = EntryKey(path);
+    StartCallLog(path);
+    ASSERT_EQ(1u, Analyse(path).size());
+    EXPECT_EQ("entry main", CallLog(path).front());
+
+    // A later run leaves it alone and keeps its entry.
+    StartCallLog(path);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "touch");
+    unsigned listed = PluginList.count;
+    EXPECT_TRUE(Analyse(path).empty());
+    EXPECT_TRUE(CallLog(path).empty());
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "touch"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad"));
+    EXPECT_EQ(listed, PluginList.count);
+
+    // Asked to, the run probes it again: it faults again and stays bad.
+    WizardOptions.rescanFailed = 1;
+    std::vector<LoadErrorPage> pages = Analyse(path);
+    ASSERT_EQ(1u, pages.size());
+    EXPECT_EQ("Open", pages[0].step);
+    std::vector<std::string> calls = CallLog(path);
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ("fault access-violation", calls.back());
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad"));
+    EXPECT_EQ(listed + 1, PluginList.count);
+}

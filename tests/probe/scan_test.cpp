@@ -262,3 +262,28 @@ TEST(Scan, LinksThatLeadBackIntoTheWalkAreNotFollowed)
     std::sort(found.begin(), found.end());
     EXPECT_EQ((Lines{r + "\\r.dll", r + "\\side\\s.dll", r + "\\sub\\s.dll"}), found);
 }
+
+TEST(Scan, DriveRootIsSearchedWithoutADoubledBackslash)
+{
+    std::string r = FreshDir("scan_drive");
+    MakeFile(r + "\\r.dll");
+    MakeDir(r + "\\A");
+    MakeFile(r + "\\A\\a.dll");
+    // Drive T: of this Wine prefix, for the length of the test.
+    char prefix[MAX_PATH] = "";
+    ASSERT_NE(0u, GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix));
+    std::string drive = std::string(prefix) + "/dosdevices/t:";
+    RunProcess("Z:\\bin\\ln -sfn " + UnixPath(r) + " " + drive, 10000);
+    for (int wait = 0; wait < 100 && !FileExists("T:\\r.dll"); ++wait)
+        Sleep(50);
+    OpenStatusLine();
+
+    char* root = NewPathText("T:\\");
+    GetVstPaths(root);
+    EXPECT_STREQ("T:", root);
+    FreePathText(root);
+    RunProcess("Z:\\bin\\rm -f " + drive, 10000);
+
+    EXPECT_EQ((Lines{"T:\\A\\a.dll", "T:\\r.dll"}), TakeFound());
+    EXPECT_EQ((Lines{"T:\\", "T:\\A"}), status.texts);
+}

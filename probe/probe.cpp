@@ -97,7 +97,9 @@ void LoadVstPlugin(PluginRecord* record)
 {
     TraceOperation("Load VST Plugin");
     TraceFailurePoint("Load VST Plugin");
-    // Plug-ins of old load these without saying so and expect them to stay.
+    // Some plug-ins use these without loading them themselves: every probe
+    // takes one more reference, never given back, so they stay loaded
+    // whatever the plug-ins unload.
     LoadLibraryA("msvcrt.dll");
     LoadLibraryA("dciman32.dll");
     LoadLibraryA("msvfw32.dll");
@@ -118,6 +120,8 @@ void LoadVstPlugin(PluginRecord* record)
         return;
     }
 
+    // An entry point that hands out no effect, or one without a dispatcher,
+    // ends the probe like a wrong magic number: the library is released.
     TraceProbeStep("Main Call");
     AEffect* effect = entry(EffectMaster);
     if (effect && effect->dispatcher && effect->magic == kEffectMagic) {

@@ -5,9 +5,8 @@
 
 namespace {
 
-// The library is loaded by its name alone, so the usual search applies and
-// the copy beside the program is found first. It is never freed: COM may
-// still hold classes from it.
+// Loaded by its name alone, so the usual search applies and the copy beside
+// the program is found first. It stays loaded until the process ends.
 const char ADAPTER_LIBRARY[] = "OLVST.DLL";
 
 typedef HRESULT(STDAPICALLTYPE* SelfRegistration)();

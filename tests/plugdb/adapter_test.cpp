@@ -72,8 +72,8 @@ struct Outcome {
     std::string library;
     const char* answer;
     std::string box;        // "" for none
-    const char* point;      // the failure point at the end
-    const char* registered; // what RegisterAdapter returned; "-1" when trapped
+    const char* point;              // the failure point at the end
+    const char* registered = "";    // what RegisterAdapter returned; "-1" when trapped
 };
 
 } // namespace
@@ -118,17 +118,17 @@ TEST(Adapter, UnregistrationOutcomes)
 {
     const Outcome outcomes[] = {
         {"", "S_OK", ErrorBox("Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during unregistration."),
-         "loadlib", "-1"},
-        {"both", "S_OK", "", "Cleaning up", "-1"},
-        {"both", "S_FALSE", ErrorBox("An error occured while unregistering VST plug-ins."), "Cleaning up", "-1"},
-        {"both", "E_FAIL", ErrorBox("An error occured while unregistering VST plug-ins."), "Cleaning up", "-1"},
+         "loadlib"},
+        {"both", "S_OK", "", "Cleaning up"},
+        {"both", "S_FALSE", ErrorBox("An error occured while unregistering VST plug-ins."), "Cleaning up"},
+        {"both", "E_FAIL", ErrorBox("An error occured while unregistering VST plug-ins."), "Cleaning up"},
         {"register_only", "S_OK",
          ErrorBox("Couldn't find OLVST.DLL or file is corrupt. GetProcAddress failed during unregistration."),
-         "Cleaning up", "-1"},
+         "Cleaning up"},
         {"no_exports", "S_OK",
          ErrorBox("Couldn't find OLVST.DLL or file is corrupt. GetProcAddress failed during unregistration."),
-         "Cleaning up", "-1"},
-        {"both", "fault", "", "Calling unreg routine", "-1"},
+         "Cleaning up"},
+        {"both", "fault", "", "Calling unreg routine"},
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.library + " " + outcome.answer);

@@ -1,5 +1,140 @@
-// Stand-in until this page is built.
+// The plug-in list page: one row per plug-in recorded in this run, sorted by
+// name. Each row's item data points at the record inside its PluginList
+// entry, since the sort says nothing about the entry's place in the list.
+#include <windows.h>
+#include <commctrl.h>
+#include "about/help.h"
 #include "pages/pages.h"
+#include "resource.h"
+#include "wizard/state.h"
+#include "wizard/trap.h"
 
-INT_PTR CALLBACK DlgListProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-void RefreshPlugList() {}
+namespace {
+
+const struct {
+    const char* header;
+    int width;
+} COLUMNS[] = {
+    {"VST plug-in", 150},
+    {"Enabled", 85},
+    {"Install as SYNX", 85},
+    {"New!", 85},
+};
+const int COLUMN_COUNT = sizeof COLUMNS / sizeof COLUMNS[0];
+
+// What the list answered when each column was inserted.
+int columnIndexes[COLUMN_COUNT];
+
+LRESULT ListViewMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendMessageA(pluginListView, message, wParam, lParam);
+}
+
+void RebuildColumns()
+{
+    // Last inserted first, so every remembered index still holds.
+    for (int i = COLUMN_COUNT - 1; i >= 0; --i)
+        ListViewMessage(LVM_DELETECOLUMN, columnIndexes[i], 0);
+    for (int i = 0; i < COLUMN_COUNT; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = COLUMNS[i].width;
+        column.pszText = const_cast<char*>(COLUMNS[i].header);
+        column.iSubItem = i;
+        columnIndexes[i] = static_cast<int>(ListViewMessage(LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+    }
+}
+
+void SetMark(int row, int column, DWORD flag)
+{
+    LVITEMA cell{};
+    cell.iSubItem = column;
+    cell.pszText = const_cast<char*>(flag ? "Y" : " ");
+    ListViewMessage(LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+}
+
+void AddRow(PluginRecord& record, int position)
+{
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = position;
+    item.pszText = record.FullName;
+    item.lParam = reinterpret_cast<LPARAM>(&record);
+    // The sort decides where the row lands.
+    int row = static_cast<int>(ListViewMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0)
+        return;
+    SetMark(row, 1, record.registerAsPlug);
+    SetMark(row, 2, record.registerAsSynth);
+    SetMark(row, 3, record.isNew);
+}
+
+// The row at rememberedRow gets the selection mark, is selected, focused and
+// scrolled into view. Row -1 would address every row, so it selects none.
+void RestoreSelection()
+{
+    ListViewMessage(LVM_SETSELECTIONMARK, 0, rememberedRow);
+    if (rememberedRow >= 0) {
+        LVITEMA state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ListViewMessage(LVM_SETITEMSTATE, rememberedRow, reinterpret_cast<LPARAM>(&state));
+    }
+    SetFocus(pluginListView);
+    if (rememberedRow >= 0) {
+        ListViewMessage(LVM_ENSUREVISIBLE, rememberedRow, FALSE);
+        ListViewMessage(LVM_REDRAWITEMS, 0, rememberedRow);
+    }
+}
+
+void OpenOptions()
+{
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ITEM), nullptr, DlgItemProc, 0);
+}
+
+// The list's notifications are not handled: a double-click does nothing.
+// Escape and close requests arrive as IDCANCEL and are ignored.
+INT_PTR ListMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    TraceProc("DlgListProc");
+    pluginListView = GetDlgItem(dialog, IDC_LIST_PLUGINS);
+    switch (message) {
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;
+    case WM_INITDIALOG:
+        RefreshPlugList();
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            EndDialog(dialog, 0);
+            break;
+        case IDC_LIST_PROPERTIES:
+            OpenOptions();
+            break;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+void RefreshPlugList()
+{
+    TraceOperation("RefreshPlugList");
+    TraceFailurePoint("refresh");
+    ListViewMessage(LVM_DELETEALLITEMS, 0, 0);
+    RebuildColumns();
+    int position = 0;
+    for (PluginRecord& record : PluginList)
+        AddRow(record, position++);
+    RestoreSelection();
+}
+
+INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(ListMessage, dialog, message, wParam, lParam);
+}

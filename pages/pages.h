@@ -1,6 +1,7 @@
 // The wizard's pages and dialogs.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 
 INT_PTR CALLBACK DlgWelcomeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Progress page, registering notice and finished page. The finished page
@@ -13,3 +14,7 @@ INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void RefreshPlugList();
+
+// The shell's folder browser as the search-path page's "Add..." calls it;
+// tests put their own answer here.
+extern PIDLIST_ABSOLUTE (WINAPI* BrowseForFolder)(LPBROWSEINFOA info);

@@ -1,0 +1,93 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <set>
+#include "page_support.h"
+#include "pages/pages.h"
+#include "resource.h"
+#include "support/registry.h"
+#include "support/screenshot.h"
+#include "wizard/state.h"
+
+namespace {
+
+const char PAGE[] = "VST Plug-In Configuration";
+
+PluginRecord* RowRecord(HWND list, int row)
+{
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return reinterpret_cast<PluginRecord*>(item.lParam);
+}
+
+std::string Marks(const PluginRecord& record)
+{
+    return std::string(record.registerAsPlug ? "Y" : " ") + (record.registerAsSynth ? "Y" : " ")
+        + (record.isNew ? "Y" : " ");
+}
+
+} // namespace
+
+TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
+{
+    ClearProgramKeys();
+    PreparePages();
+    editSelectedPlugin = 1;
+    const char* names[] = {"Reverb", "delay", "Chorus", "Delay"};
+    int flags[][3] = {{1, 0, 1}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}};
+    std::set<PluginRecord*> records;
+    for (int i = 0; i < 4; ++i) {
+        PluginRecord& record = AddPlugin(names[i], "", "");
+        record.registerAsPlug = flags[i][0];
+        record.registerAsSynth = flags[i][1];
+        record.isNew = flags[i][2];
+        records.insert(&record);
+    }
+
+    DialogScript script;
+    script.on(PAGE, [&](HWND page) {
+        HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
+        auto checkRows = [&] {
+            ASSERT_EQ(4, ColumnCount(list));
+            ASSERT_EQ(4, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+            std::set<PluginRecord*> shown;
+            std::string previous;
+            for (int row = 0; row < 4; ++row) {
+                PluginRecord* record = RowRecord(list, row);
+                ASSERT_TRUE(records.count(record)) << "row " << row << " refers to no listed record";
+                shown.insert(record);
+                EXPECT_EQ(record->FullName, Cell(list, row, 0));
+                EXPECT_LE(lstrcmpiA(previous.c_str(), record->FullName), 0) << "rows out of order";
+                previous = record->FullName;
+                EXPECT_EQ(Marks(*record), Cell(list, row, 1) + Cell(list, row, 2) + Cell(list, row, 3));
+            }
+            EXPECT_EQ(records, shown);
+        };
+        checkRows();
+        EXPECT_EQ(-1, SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
+        EXPECT_EQ(0, SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+        SaveScreenshot(page, "list_page");
+
+        // A second rebuild replaces the columns and rows instead of adding to them.
+        RefreshPlugList();
+        checkRows();
+
+        // Without a selection mark the options dialog ends before it shows.
+        rememberedRow = 3;
+        Press(page, IDC_LIST_PROPERTIES);
+        EXPECT_EQ(-1, rememberedRow);
+
+        RECT row{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+        LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+        PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageA(list, WM_LBUTTONUP, 0, at);
+        ExpectIgnoresEscapeAndClose(page);
+        EXPECT_EQ(std::vector<std::string>{PAGE}, VisibleCaptions()) << "a double-click opens nothing";
+        Click(page, IDOK);
+    });
+    EXPECT_EQ(0, ShowPage(IDD_LIST, DlgListProc));
+    EXPECT_TRUE(script.finished());
+}

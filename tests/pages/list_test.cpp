@@ -35,7 +35,7 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
     ClearProgramKeys();
     PreparePages();
     editSelectedPlugin = 1;
-    const char* names[] = {"Reverb", "delay", "Chorus", "Delay"};
+    const char* names[] = {"Reverb", "Delay", "Chorus", "Delay"};
     int flags[][3] = {{1, 0, 1}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}};
     std::set<PluginRecord*> records;
     for (int i = 0; i < 4; ++i) {

@@ -128,9 +128,13 @@ void RefreshPlugList()
     TraceFailurePoint("refresh");
     ListViewMessage(LVM_DELETEALLITEMS, 0, 0);
     RebuildColumns();
+    // Drawn once when all rows are in, not once per row.
+    ListViewMessage(WM_SETREDRAW, FALSE, 0);
+    ListViewMessage(LVM_SETITEMCOUNT, PluginList.count, 0);
     int position = 0;
     for (PluginRecord& record : PluginList)
         AddRow(record, position++);
+    ListViewMessage(WM_SETREDRAW, TRUE, 0);
     RestoreSelection();
 }
 

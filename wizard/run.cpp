@@ -48,15 +48,20 @@ bool BaseName(const char* form, char (&name)[10])
     return strspn(name, ".") != length;
 }
 
-// Repainting the progress page costs more than analysing a known plug-in
+// Redrawing the progress page costs more than analysing a known plug-in
 // (each new line scrolls the list), so lines are added with the list's
-// drawing held back and the page is repainted at most every 50 ms: it stays
-// current to the eye without slowing the analysis down.
+// drawing held back and the page is brought up to date at most every 50 ms.
+// Before a DLL is probed it is brought up to date in any case: a plug-in that
+// hangs or crashes is then named on screen.
+DWORD lastRepaint;
+
 void RepaintProgress()
 {
     HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(progressWindow);
+    lastRepaint = GetTickCount();
 }
 
 void ShowProgress(const char* path)
@@ -68,14 +73,8 @@ void ShowProgress(const char* path)
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     LRESULT line = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
     SendMessageA(list, LB_SETCURSEL, line, 0);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-
-    static DWORD lastRepaint;
-    DWORD now = GetTickCount();
-    if (now - lastRepaint >= 50) {
+    if (GetTickCount() - lastRepaint >= 50)
         RepaintProgress();
-        lastRepaint = now;
-    }
 }
 
 // Step 11 of the analysis, inside the plug-in trap region.
@@ -257,10 +256,10 @@ void AnalyseDll(const char* path)
         WriteDwordValue(entry, "touch", 1);
     } else {
         TraceFailurePoint("Detailed plug scan");
+        if (progressWindow)
+            RepaintProgress();
         if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
             TraceFailurePoint("Handling plugin exception");
-            if (progressWindow)
-                RepaintProgress();
             loadErrorPluginName = record.FullName;
             ShowPage(IDD_LOAD_ERROR, DlgErrProc);
             record.isVst = 1;

@@ -51,7 +51,7 @@ bool BaseName(const char* form, char (&name)[10])
 // Redrawing the progress page costs more than analysing a known plug-in
 // (each new line scrolls the list), so lines are added with the list's
 // drawing held back and the page is brought up to date at most every 50 ms.
-// Before a DLL is probed it is brought up to date in any case: a plug-in that
+// The status line is drawn before every probe in any case: a plug-in that
 // hangs or crashes is then named on screen.
 DWORD lastRepaint;
 
@@ -257,7 +257,7 @@ void AnalyseDll(const char* path)
     } else {
         TraceFailurePoint("Detailed plug scan");
         if (progressWindow)
-            RepaintProgress();
+            UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
         if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;

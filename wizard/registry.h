@@ -22,12 +22,6 @@ public:
             RegCloseKey(key_);
         key_ = nullptr;
     }
-    HKEY release()
-    {
-        HKEY key = key_;
-        key_ = nullptr;
-        return key;
-    }
 
 private:
     HKEY key_ = nullptr;
@@ -39,10 +33,6 @@ LONG CreateKey(HKEY parent, const char* path, HKEY* key, DWORD* disposition = nu
 // Reads a value of exactly 4 bytes, whatever its stored type. A missing value,
 // or one of any other size, leaves the target as it was.
 bool ReadDwordValue(HKEY key, const char* name, DWORD* target);
-inline bool ReadDwordValue(HKEY key, const char* name, LONG* target)
-{
-    return ReadDwordValue(key, name, reinterpret_cast<DWORD*>(target));
-}
 
 // Reads a text value into buffer[size], whatever its stored type, and always
 // terminates it inside the buffer: a text that exactly fills the buffer loses

@@ -2,7 +2,6 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <cstring>
-#include "about/help.h"
 #include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"

@@ -30,6 +30,7 @@ extern "C" EXCEPTION_DISPOSITION __cdecl TrapHandler(EXCEPTION_RECORD* record, v
 {
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
+    trappedExceptionCode = record->ExceptionCode;
     TrapFrame* frame = static_cast<TrapFrame*>(establisher);
     // Lets the frames above ours run their unwind handlers, then leaves
     // ours at the head of the chain.
@@ -44,6 +45,7 @@ __attribute__((noinline)) bool CallCatching(void (*body)(void*), void* context)
         body(context);
         return true;
     } catch (...) {
+        trappedExceptionCode = 0;
         return false;
     }
 }
@@ -51,6 +53,8 @@ __attribute__((noinline)) bool CallCatching(void (*body)(void*), void* context)
 bool exceptionPageShown;
 
 } // namespace
+
+DWORD trappedExceptionCode;
 
 bool RunTrapped(void (*body)(void*), void* context)
 {

@@ -19,6 +19,10 @@ template <class Body> bool Trapped(Body&& body)
     return RunTrapped([](void* context) { (*static_cast<B*>(context))(); }, &body);
 }
 
+// The code of the exception the last trap caught; 0 for one of the
+// program's own C++ throws.
+extern DWORD trappedExceptionCode;
+
 // The outer region's answer to a trap: the exception page, with the trace as
 // the trap left it. A fault while the page is up ends the process (exit code 0).
 void ShowExceptionPage();

@@ -1,4 +1,5 @@
 #include "probe/probe.h"
+#include "probe/marker.h"
 #include "resource.h"
 #include "wizard/state.h"
 
@@ -14,7 +15,7 @@ const intptr_t BLOCK_SIZE = 1024;
 intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
               float opt = 0.0f)
 {
-    TraceProbeStep(step);
+    ProbeStep(step);
     return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
 }
 
@@ -47,7 +48,7 @@ void MeasureEditor(AEffect* effect, PluginRecord* record)
     record->cyEditor = rect ? rect->bottom : 0;
     Send(effect, "Close Editor", effEditClose);
 
-    TraceProbeStep("Post Close Editor");
+    ProbeStep("Post Close Editor");
     DestroyWindow(parent);
     UnregisterClassA(EDITOR_PARENT_CLASS, moduleInstance);
     DestroyWindow(host);
@@ -105,33 +106,34 @@ void LoadVstPlugin(PluginRecord* record)
     LoadLibraryA("msvfw32.dll");
 
     wantEventsFlag = 0;
-    TraceProbeStep("Load Library");
-    HMODULE library = LoadLibraryA(record->FullPath);
+    ProbeStep("Load Library");
+    // As hosts do: DLLs the plug-in needs from its own folder are found there.
+    HMODULE library = LoadLibraryExA(record->FullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!library)
         return;
 
-    TraceProbeStep("Get Proc Address");
+    ProbeStep("Get Proc Address");
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
-        TraceProbeStep("Free Library (bad plugin)");
+        ProbeStep("Free Library (bad plugin)");
         FreeLibrary(library);
         return;
     }
 
     // An entry point that hands out no effect, or one without a dispatcher,
     // ends the probe like a wrong magic number: the library is released.
-    TraceProbeStep("Main Call");
+    ProbeStep("Main Call");
     AEffect* effect = entry(EffectMaster);
     if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
         if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
             OpenAndRead(effect, record);
     }
 
-    TraceProbeStep("Free Library");
+    ProbeStep("Free Library");
     FreeLibrary(library);
-    TraceProbeStep("Post Unload");
+    ProbeStep("Post Unload");
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

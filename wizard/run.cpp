@@ -6,9 +6,12 @@
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
+#include "probe/guard.h"
+#include "probe/marker.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "resource.h"
+#include "wizard/recovery.h"
 #include "wizard/registry.h"
 #include "wizard/settings.h"
 #include "wizard/state.h"
@@ -23,11 +26,6 @@ const char NO_PATHS_TEXT[] =
 const char REGISTRATION_FAILED_TEXT[] =
     "Your VST plug-ins could not be registered with your system. The message shown before "
     "this page says what went wrong; put that right, then run this Wizard again.";
-
-void ShowPage(int id, DLGPROC proc, LPARAM parameter = 0)
-{
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter);
-}
 
 // The base of the last path component, cut at its last dot (unless that
 // would leave nothing) and at eight characters. False when only dots or
@@ -79,12 +77,7 @@ void ShowProgress(const char* path)
 // Step 11 of the analysis, inside the plug-in trap region.
 void ProbeDll(PluginRecord& record, const char* entryName, const char* path, bool created)
 {
-    CopyText(record.DosName, entryName);
-    const char* longName = strrchr(path, '\\');
-    CopyText(record.FullName, longName ? longName + 1 : path);
-    if (char* dot = strrchr(record.FullName, '.'))
-        *dot = 0;
-    CopyText(record.FullPath, path);
+    FillFileFields(record, entryName, path);
     LoadVstPlugin(&record);
     if (created && record.isSynth) {
         record.registerAsSynth = 1;
@@ -102,10 +95,10 @@ void DeleteEntry(const char* entryName)
 void UserSetup(HKEY paths)
 {
     pathsKey = paths;
-    ShowPage(IDD_PATHS, DlgPathsProc);
+    ShowRunPage(IDD_PATHS, DlgPathsProc);
     while (SearchPathList.count == 0) {
         MessageBoxA(nullptr, NO_PATHS_TEXT, ERROR_CAPTION, MB_OK);
-        ShowPage(IDD_PATHS, DlgPathsProc);
+        ShowRunPage(IDD_PATHS, DlgPathsProc);
     }
     RegCloseKey(pathsKey);
     pathsKey = nullptr;
@@ -115,6 +108,8 @@ void ScanAndAnalyse()
 {
     TraceFailurePoint("Scanning for plugs");
     progressWindow = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, DlgNullProc, 0);
+    if (!progressWindow)
+        EndWizardProcess();
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
     for (char* folder : SearchPathList)
         GetVstPaths(folder);
@@ -140,7 +135,7 @@ void Register()
     DestroyWindow(notice);
 
     TraceFailurePoint("Post registration routine");
-    ShowPage(IDD_FINISHED, DlgNullProc, registered ? 0 : reinterpret_cast<LPARAM>(REGISTRATION_FAILED_TEXT));
+    ShowRunPage(IDD_FINISHED, DlgNullProc, registered ? 0 : reinterpret_cast<LPARAM>(REGISTRATION_FAILED_TEXT));
 }
 
 void ReleaseLists()
@@ -165,11 +160,13 @@ void Run(HINSTANCE instance)
     TraceFailurePoint("Init");
     moduleInstance = instance;
     memset(&DefaultRecord, 0, sizeof DefaultRecord);
+    CaptureFloatingPointState();
     CoInitialize(nullptr);
     InitCommonControls();
+    ClaimWizard();
 
     TraceFailurePoint("Basic Init");
-    ShowPage(IDD_WELCOME, DlgWelcomeProc);
+    ShowRunPage(IDD_WELCOME, DlgWelcomeProc);
 
     TraceFailurePoint("Path configuration");
     HKEY paths = LoadSearchPaths();
@@ -177,6 +174,7 @@ void Run(HINSTANCE instance)
     ReadWizardOptions();
     TraceFailurePoint("Setup defaults");
     ReadDefaults();
+    RecoverMarkedPlugin();
 
     TraceFailurePoint("User setup");
     UserSetup(paths);
@@ -185,13 +183,31 @@ void Run(HINSTANCE instance)
 
     TraceFailurePoint("User config");
     editSelectedPlugin = 1;
-    ShowPage(IDD_LIST, DlgListProc);
+    ShowRunPage(IDD_LIST, DlgListProc);
 
     Register();
     ReleaseLists();
 }
 
 } // namespace
+
+void ShowRunPage(int id, DLGPROC proc, LPARAM parameter)
+{
+    // A page nobody can see (no display, no template) ends the run as
+    // "&Cancel" does, before anything more is written.
+    if (DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter) == -1)
+        EndWizardProcess();
+}
+
+void FillFileFields(PluginRecord& record, const char* entryName, const char* path)
+{
+    CopyText(record.DosName, entryName);
+    const char* longName = strrchr(path, '\\');
+    CopyText(record.FullName, longName ? longName + 1 : path);
+    if (char* dot = strrchr(record.FullName, '.'))
+        *dot = 0;
+    CopyText(record.FullPath, path);
+}
 
 bool MakeEntryName(const char* path, char (&name)[10])
 {
@@ -257,10 +273,15 @@ void AnalyseDll(const char* path)
         TraceFailurePoint("Detailed plug scan");
         if (progressWindow)
             UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
-        if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
+        BeginProbeMarker(path, entryName, created);
+        bool finished = Trapped([&] { ProbeDll(record, entryName, path, created); });
+        EndProbeMarker();
+        RestoreFloatingPointState();
+        if (!finished) {
+            faultedPluginLoaded = true;
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;
-            ShowPage(IDD_LOAD_ERROR, DlgErrProc);
+            ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);
             record.isVst = 1;
             record.isBad = 1;
         }
@@ -283,5 +304,7 @@ int WizardMain(HINSTANCE instance)
 {
     if (!Trapped([instance] { Run(instance); }))
         ShowExceptionPage();
+    if (faultedPluginLoaded)
+        EndWizardProcess();
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "wizard/trap.h"
 #include "wizard/state.h"
 #include "about/help.h"
+#include "probe/guard.h"
 #include "resource.h"
 
 namespace {
@@ -30,6 +31,8 @@ extern "C" EXCEPTION_DISPOSITION __cdecl TrapHandler(EXCEPTION_RECORD* record, v
 {
     if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))
         return ExceptionContinueSearch;
+    // A plug-in's unmasked x87 exceptions would fault again in the code below.
+    RestoreFloatingPointState();
     trappedExceptionCode = record->ExceptionCode;
     TrapFrame* frame = static_cast<TrapFrame*>(establisher);
     // Lets the frames above ours run their unwind handlers, then leaves
@@ -55,29 +58,42 @@ bool exceptionPageShown;
 } // namespace
 
 DWORD trappedExceptionCode;
+bool faultedPluginLoaded;
 
 bool RunTrapped(void (*body)(void*), void* context)
 {
     TrapFrame frame;
     frame.next = ChainHead();
     frame.handler = reinterpret_cast<void*>(TrapHandler);
-    if (__builtin_setjmp(frame.resume))
+    if (__builtin_setjmp(frame.resume)) {
+        // The overflow used up the guard page; the stack is unwound to here
+        // now, so it can be armed again.
+        if (trappedExceptionCode == EXCEPTION_STACK_OVERFLOW)
+            RearmStackGuard();
         return false;
+    }
     SetChainHead(&frame);
     bool finished = CallCatching(body, context);
     SetChainHead(frame.next);
     return finished;
 }
 
+void EndWizardProcess()
+{
+    if (faultedPluginLoaded)
+        TerminateProcess(GetCurrentProcess(), 0);
+    ExitProcess(0);
+}
+
 void ShowExceptionPage()
 {
     if (exceptionPageShown)
-        ExitProcess(0);
+        EndWizardProcess();
     exceptionPageShown = true;
     if (!Trapped([] {
             DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_EXCEPTION), nullptr, DlgExceptionProc, 0);
         }))
-        ExitProcess(0);
+        EndWizardProcess();
 }
 
 INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
@@ -86,7 +102,7 @@ INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
     INT_PTR result = 0;
     if (!Trapped([&] { result = handler(dialog, message, wParam, lParam); })) {
         ShowExceptionPage();
-        ExitProcess(0);
+        EndWizardProcess();
     }
     return result;
 }

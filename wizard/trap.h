@@ -23,6 +23,12 @@ template <class Body> bool Trapped(Body&& body)
 // program's own C++ throws.
 extern DWORD trappedExceptionCode;
 
+// Set when a trap left a plug-in loaded. Its own clean-up may never return
+// once it has faulted, so the process then ends without any library's.
+extern bool faultedPluginLoaded;
+// Ends the process with exit code 0 (see faultedPluginLoaded).
+[[noreturn]] void EndWizardProcess();
+
 // The outer region's answer to a trap: the exception page, with the trace as
 // the trap left it. A fault while the page is up ends the process (exit code 0).
 void ShowExceptionPage();

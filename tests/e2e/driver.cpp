@@ -2,6 +2,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 #include <algorithm>
+#include "resource.h"
 
 namespace {
 
@@ -210,4 +211,54 @@ void SelectListViewRow(HANDLE process, HWND dialog, int id, int row)
     SendMessageTimeoutA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)), SMTO_ABORTIFHUNG,
                         5000, &ignored);
     SendMessageTimeoutA(list, LVM_SETSELECTIONMARK, 0, row, SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+RunSeen DriveWizard(const std::string& program, const Hooks& hooks, DWORD exitTimeoutMs)
+{
+    RunSeen run;
+    WizardDriver driver;
+    if (!driver.start(program, hooks.environment))
+        return run;
+    HWND welcome = driver.waitFor(WELCOME);
+    if (!welcome) {
+        run.exitCode = driver.waitForExit(exitTimeoutMs);
+        return run;
+    }
+    run.welcomed = true;
+    Press(welcome, IDOK);
+
+    std::string which;
+    bool listDone = false;
+    while (HWND window = driver.waitForAny({PATHS, LOAD_ERROR, LIST, MESSAGE, FINISHED, EXCEPTION}, &which)) {
+        if (which == PATHS) {
+            if (hooks.paths)
+                hooks.paths(driver, window);
+            Press(window, IDOK);
+        } else if (which == LOAD_ERROR) {
+            run.loadErrors.push_back({ItemTextOf(window, IDC_LOAD_ERROR_NAME), ItemTextOf(window, IDC_LOAD_ERROR_STEP)});
+            Press(window, IDOK);
+        } else if (which == MESSAGE) {
+            run.messages.push_back(MessageBoxText(window));
+            Press(window, IDOK);
+        } else if (which == LIST && !listDone) {
+            listDone = true;
+            for (int row = 0; row < ListViewRows(window, IDC_LIST_PLUGINS); ++row) {
+                run.rows.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 0));
+                run.newMarks.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 3));
+            }
+            if (hooks.list)
+                hooks.list(driver, window);
+            Press(window, IDOK);
+        } else if (which == FINISHED) {
+            run.finished = true;
+            run.finishedText = ItemTextOf(window, IDC_FINISHED_TEXT);
+            Press(window, IDOK);
+        } else if (which == EXCEPTION) {
+            run.exceptionOperation = ItemTextOf(window, IDC_EXCEPTION_OPERATION);
+            run.exceptionPoint = ItemTextOf(window, IDC_EXCEPTION_POINT);
+            Press(window, IDOK);
+        }
+    }
+    run.exitCode = driver.waitForExit(exitTimeoutMs);
+    return run;
 }

@@ -3,8 +3,19 @@
 // shows through the ids the pages define, and presses buttons.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
+
+// The captions of the program's pages and message boxes.
+const char WELCOME[] = "Welcome!";
+const char PATHS[] = "VST Plug-In Search Paths";
+const char LOAD_ERROR[] = "VST Plug-in Load Error";
+const char LIST[] = "VST Plug-In Configuration";
+const char MESSAGE[] = "Ostrel VST Adapter Error";
+const char FINISHED[] = "Finished";
+const char EXCEPTION[] = "Tandrel - Exception";
+const char RESET[] = "Reset VST Adapter Configuration";
 
 class WizardDriver {
 public:
@@ -56,3 +67,32 @@ int ListViewRows(HWND dialog, int id);
 std::string ListViewCell(HANDLE process, HWND dialog, int id, int row, int column);
 // Selects a list-view row as a click would (selection mark, selected, focused).
 void SelectListViewRow(HANDLE process, HWND dialog, int id, int row);
+
+// A whole run, every page answered with its default button, and what it showed.
+struct LoadError {
+    std::string name, step;
+};
+
+struct RunSeen {
+    bool welcomed = false;
+    long exitCode = -9;
+    std::vector<LoadError> loadErrors;
+    std::vector<std::string> messages;
+    std::string finishedText;
+    bool finished = false;
+    std::vector<std::string> rows;       // names on the list page, top to bottom
+    std::vector<std::string> newMarks;   // their "New!" cells
+    std::string exceptionOperation, exceptionPoint;
+};
+
+using PageHook = std::function<void(WizardDriver&, HWND)>;
+
+struct Hooks {
+    PageHook paths;   // on the search-path page, before "&Next >"
+    PageHook list;    // on the list page, before "&Next >"
+    std::vector<std::string> environment;
+};
+
+// Starts the program and drives it to its end; exitTimeoutMs bounds the wait
+// for the process to end after its last window.
+RunSeen DriveWizard(const std::string& program, const Hooks& hooks = {}, DWORD exitTimeoutMs = 60000);

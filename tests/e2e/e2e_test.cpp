@@ -16,41 +16,9 @@
 
 namespace {
 
-const char WELCOME[] = "Welcome!";
-const char PATHS[] = "VST Plug-In Search Paths";
-const char LOAD_ERROR[] = "VST Plug-in Load Error";
-const char LIST[] = "VST Plug-In Configuration";
-const char MESSAGE[] = "Ostrel VST Adapter Error";
-const char FINISHED[] = "Finished";
-const char EXCEPTION[] = "Tandrel - Exception";
-const char RESET[] = "Reset VST Adapter Configuration";
-
 const char SUCCESS_TEXT[] =
     "Your VST plug-ins were configured succesfully, and are now available to your DirectX applications.";
 const char NO_LIBRARY_TEXT[] = "Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during registration.";
-
-struct LoadError {
-    std::string name, step;
-};
-
-struct RunSeen {
-    long exitCode = -9;
-    std::vector<LoadError> loadErrors;
-    std::vector<std::string> messages;
-    std::string finishedText;
-    bool finished = false;
-    std::vector<std::string> rows;       // names on the list page, top to bottom
-    std::vector<std::string> newMarks;   // their "New!" cells
-    std::string exceptionOperation, exceptionPoint;
-};
-
-using PageHook = std::function<void(WizardDriver&, HWND)>;
-
-struct Hooks {
-    PageHook paths;   // on the search-path page, before "&Next >"
-    PageHook list;    // on the list page, before "&Next >"
-    std::vector<std::string> environment;
-};
 
 class WizardTest : public ::testing::Test {
 protected:
@@ -110,52 +78,11 @@ protected:
 
     static void PressNext(WizardDriver&, HWND page) { Press(page, IDOK); }
 
-    RunSeen RunWizard(const Hooks& hooks = {})
+    RunSeen RunWizard(Hooks hooks = {})
     {
-        RunSeen run;
-        WizardDriver driver;
-        std::vector<std::string> environment = hooks.environment;
-        environment.push_back(std::string(FIXTURE_LOG_VARIABLE) + "=1");
-        EXPECT_TRUE(driver.start(app + "\\Tandrel.exe", environment));
-        HWND welcome = driver.waitFor(WELCOME);
-        EXPECT_TRUE(welcome) << "no welcome page";
-        if (!welcome)
-            return run;
-        Press(welcome, IDOK);
-
-        std::string which;
-        bool listDone = false;
-        while (HWND window = driver.waitForAny({PATHS, LOAD_ERROR, LIST, MESSAGE, FINISHED, EXCEPTION}, &which)) {
-            if (which == PATHS) {
-                if (hooks.paths)
-                    hooks.paths(driver, window);
-                Press(window, IDOK);
-            } else if (which == LOAD_ERROR) {
-                run.loadErrors.push_back({ItemTextOf(window, IDC_LOAD_ERROR_NAME), ItemTextOf(window, IDC_LOAD_ERROR_STEP)});
-                Press(window, IDOK);
-            } else if (which == MESSAGE) {
-                run.messages.push_back(MessageBoxText(window));
-                Press(window, IDOK);
-            } else if (which == LIST && !listDone) {
-                listDone = true;
-                for (int row = 0; row < ListViewRows(window, IDC_LIST_PLUGINS); ++row) {
-                    run.rows.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 0));
-                    run.newMarks.push_back(ListViewCell(driver.process(), window, IDC_LIST_PLUGINS, row, 3));
-                }
-                if (hooks.list)
-                    hooks.list(driver, window);
-                Press(window, IDOK);
-            } else if (which == FINISHED) {
-                run.finished = true;
-                run.finishedText = ItemTextOf(window, IDC_FINISHED_TEXT);
-                Press(window, IDOK);
-            } else if (which == EXCEPTION) {
-                run.exceptionOperation = ItemTextOf(window, IDC_EXCEPTION_OPERATION);
-                run.exceptionPoint = ItemTextOf(window, IDC_EXCEPTION_POINT);
-                Press(window, IDOK);
-            }
-        }
-        run.exitCode = driver.waitForExit();
+        hooks.environment.push_back(std::string(FIXTURE_LOG_VARIABLE) + "=1");
+        RunSeen run = DriveWizard(app + "\\Tandrel.exe", hooks);
+        EXPECT_TRUE(run.welcomed) << "no welcome page";
         return run;
     }
 

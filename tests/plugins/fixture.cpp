@@ -69,6 +69,32 @@ intptr_t Ask(VstHostCallback host, AEffect* effect, int32_t opcode)
 
 VstHostCallback host;
 
+#ifdef NEEDS_HELPER
+extern "C" __declspec(dllimport) int HelperAnswer();
+#endif
+
+[[maybe_unused]] bool faulted;
+
+#ifdef HANG_ON_DETACH
+// Its clean-up never ends once it has faulted, as some plug-ins' do.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_DETACH && faulted)
+        Sleep(INFINITE);
+    return TRUE;
+}
+#endif
+
+#ifdef OVERFLOW_IN_OPEN
+// Not a tail call: every level keeps its block until the one below returns.
+__attribute__((noinline)) int Recurse(volatile char* above)
+{
+    volatile char block[2048];
+    block[0] = above ? above[0] + 1 : 0;
+    return Recurse(block) + block[1];
+}
+#endif
+
 #if defined(FAULT_OPCODE) || defined(FAULT_IN_ENTRY)
 volatile int zero;
 volatile int dividend = 7;
@@ -76,6 +102,7 @@ volatile int quotient;
 
 void Fault()
 {
+    faulted = true;
 #if FAULT_KIND == 2
     Log(FIXTURE_LOG_FAULT, "divide-by-zero");
     quotient = dividend / zero;
@@ -207,6 +234,28 @@ void DeleteEffect(AEffect* effect)
 #ifdef HANDLES_OWN_FAULT
         FaultAndHandle();
 #endif
+#ifdef UNMASK_FPU_IN_OPEN
+        {
+            // Every x87 exception but denormal, underflow and precision
+            // unmasked, as some Pascal compilers' start-up code leaves it.
+            unsigned short word = 0x1332;
+            asm volatile("fldcw %0" : : "m"(word));
+        }
+#endif
+#ifdef NAN_IN_OPEN
+        {
+            volatile double none = 0.0;
+            volatile double quotient = none / none;
+            (void)quotient;
+        }
+#endif
+#ifdef KILL_IN_OPEN
+        TerminateProcess(GetCurrentProcess(), 3);
+#endif
+#ifdef OVERFLOW_IN_OPEN
+        Log(FIXTURE_LOG_FAULT, "stack-overflow");
+        Recurse(nullptr);
+#endif
         return 0;
 #ifdef EDITOR
     case effEditOpen:
@@ -239,6 +288,10 @@ extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
 #endif
 #ifdef FAULT_IN_ENTRY
     Fault();
+#endif
+#ifdef NEEDS_HELPER
+    if (HelperAnswer() != 42)
+        return nullptr;
 #endif
 #ifdef ENTRY_RETURNS_NULL
     return nullptr;

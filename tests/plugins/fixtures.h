@@ -15,7 +15,8 @@
 //                                           a dispatcher call: ptr 1 when set, 0 when
 //                                           null; opt as the 8 hex digits of its bits
 //   fault <kind>                            about to fault: access-violation,
-//                                           divide-by-zero or raise-E06D7363
+//                                           divide-by-zero, raise-E06D7363 or
+//                                           stack-overflow
 //   handled own exception                   the fixture trapped a fault of its own
 //   editor parent <details>                 what effEditOpen was handed (see below)
 // Without the variable nothing is written.
@@ -91,6 +92,13 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      close
 //   divzero.dll        integer division by zero in effOpen
 //   raise_cpp.dll      RaiseException with the C++ exception code in effSetBlockSize
+//   fpu_unmask.dll     unmasks the x87 exceptions in effOpen (control word 0x1332)
+//   fpu_nan.dll        computes 0.0/0.0 in effOpen (harmless while they are masked)
+//   overflow.dll       overflows its stack in effOpen
+//   kill_open.dll      ends the process in effOpen (TerminateProcess, exit code 3)
+//   fault_main_hang.dll access violation in the entry point; its process-detach
+//                      handler then never returns
+//   needs_helper.dll   imports plugin_helper.dll, which must be found beside it
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

@@ -1,0 +1,44 @@
+#include "probe/guard.h"
+#include <cpuid.h>
+#include <malloc.h>
+
+namespace {
+
+bool captured;
+bool hasSse;
+unsigned short controlWord;
+unsigned int mxcsr;
+
+} // namespace
+
+void CaptureFloatingPointState()
+{
+    unsigned int eax, ebx, ecx, edx;
+    hasSse = __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (edx & bit_SSE);
+    asm volatile("fnstcw %0" : "=m"(controlWord));
+    if (hasSse)
+        asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    captured = true;
+}
+
+void RestoreFloatingPointState()
+{
+    asm volatile("fnclex");
+    if (!captured)
+        return;
+    asm volatile("fldcw %0" : : "m"(controlWord));
+    if (hasSse)
+        asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+unsigned short FloatingPointControlWord()
+{
+    unsigned short word;
+    asm volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+
+void RearmStackGuard()
+{
+    _resetstkoflw();
+}

@@ -1,0 +1,76 @@
+#include "probe/marker.h"
+#include "wizard/registry.h"
+#include "wizard/state.h"
+#include "wizard/text.h"
+
+namespace {
+
+// Opened at the first probe and kept: each step is then one write.
+HKEY productKey;
+bool marking;
+ProbeMarker current;
+
+void Write()
+{
+    RegSetValueExA(productKey, PROBE_MARKER_VALUE, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&current),
+                   sizeof current);
+}
+
+bool Terminated(const char* field, size_t size) { return memchr(field, 0, size) != nullptr; }
+
+} // namespace
+
+void BeginProbeMarker(const char* path, const char* entryName, bool newEntry)
+{
+    if (!productKey && CreateKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY, &productKey) != ERROR_SUCCESS) {
+        productKey = nullptr;
+        return;
+    }
+    memset(&current, 0, sizeof current);
+    CopyText(current.FullPath, path);
+    CopyText(current.DosName, entryName);
+    current.newEntry = newEntry ? 1 : 0;
+    marking = true;
+    Write();
+}
+
+void ProbeStep(const char* text)
+{
+    TraceProbeStep(text);
+    if (!marking || strcmp(current.step, text) == 0)
+        return;
+    CopyText(current.step, text);
+    Write();
+}
+
+void EndProbeMarker()
+{
+    if (!marking)
+        return;
+    marking = false;
+    RegDeleteValueA(productKey, PROBE_MARKER_VALUE);
+}
+
+bool TakeProbeMarker(ProbeMarker* marker)
+{
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = sizeof *marker;
+    LONG status = RegQueryValueExA(key, PROBE_MARKER_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(marker), &size);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return false;
+    if (status == ERROR_SUCCESS && type == REG_BINARY && size == sizeof *marker
+        && Terminated(marker->FullPath, sizeof marker->FullPath) && Terminated(marker->DosName, sizeof marker->DosName)
+        && Terminated(marker->step, sizeof marker->step))
+        return true;
+    ClearProbeMarker();
+    return false;
+}
+
+void ClearProbeMarker()
+{
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PRODUCT_KEY, 0, KEY_SET_VALUE, key.receive()) == ERROR_SUCCESS)
+        RegDeleteValueA(key, PROBE_MARKER_VALUE);
+}

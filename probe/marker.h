@@ -1,0 +1,30 @@
+// The probe marker: a value of ProductKey naming the DLL under probe and the
+// step it has reached, there only while a probe runs. A marker found at the
+// start of a run means the run before it ended inside that DLL's probe.
+#pragma once
+#include <windows.h>
+
+#define PROBE_MARKER_VALUE "ProbeMarker"
+
+// The value's data, REG_BINARY of exactly this size; every text is
+// zero-terminated inside its field.
+struct ProbeMarker {
+    char FullPath[1024];
+    char DosName[10];       // the entry name under "Plug-Ins"
+    char step[64];          // the probe's last step, as traceProbeStep holds it
+    DWORD newEntry;         // 1: the entry was created for this probe
+};
+
+// Writes the marker for the DLL about to be probed.
+void BeginProbeMarker(const char* path, const char* entryName, bool newEntry);
+// The probe's step: into traceProbeStep and, while a probe is marked, into
+// the marker.
+void ProbeStep(const char* text);
+// Removes the marker; the probe has ended, normally or through a trap.
+void EndProbeMarker();
+
+// The marker a run left, if any. False when there is none, and when the
+// value is not a well-formed marker (it is then removed).
+bool TakeProbeMarker(ProbeMarker* marker);
+// Removes whatever marker value there is.
+void ClearProbeMarker();

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 #include "plugins/fixtures.h"
+#include "probe/guard.h"
+#include "probe/probe.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
@@ -324,4 +326,24 @@ TEST(EntryName, ADllWithNoUsableNameIsPassedOverWithoutTouchingPlugIns)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Other"));
     EXPECT_EQ(0u, PluginList.count);
     ClearProgramKeys();
+}
+
+TEST_F(AnalysisTest, APluginsFloatingPointControlWordDoesNotOutliveItsProbe)
+{
+    CaptureFloatingPointState();
+    unsigned short own = FloatingPointControlWord();
+    std::string path = Plant("fpu_unmask.dll", "unmask.dll");
+
+    // The probe alone leaves what the plug-in set...
+    PluginRecord bare{};
+    strcpy(bare.FullPath, path.c_str());
+    LoadVstPlugin(&bare);
+    EXPECT_EQ(0x1332, FloatingPointControlWord() & 0x1F3F);
+    RestoreFloatingPointState();
+
+    // ...the analysis puts the wizard's own back.
+    AnalyseDll(path.c_str());
+    EXPECT_EQ(own, FloatingPointControlWord());
+    ASSERT_EQ(1u, PluginList.count);
+    EXPECT_EQ(0u, Listed()[0].isBad);
 }

@@ -15,7 +15,8 @@
 //                                           a dispatcher call: ptr 1 when set, 0 when
 //                                           null; opt as the 8 hex digits of its bits
 //   fault <kind>                            about to fault: access-violation,
-//                                           divide-by-zero or raise-E06D7363
+//                                           divide-by-zero or raise-E06D7363; or to
+//                                           misbehave: spin, wait, exit, abort, ExitProcess
 //   handled own exception                   the fixture trapped a fault of its own
 //   editor parent <details>                 what effEditOpen was handed (see below)
 // Without the variable nothing is written.
@@ -91,6 +92,11 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      close
 //   divzero.dll        integer division by zero in effOpen
 //   raise_cpp.dll      RaiseException with the C++ exception code in effSetBlockSize
+//   spin_open.dll      spins for ever in effOpen
+//   wait_open.dll      waits for ever in effOpen, on an event nobody sets
+//   exit_main.dll      calls exit(3) in its entry point
+//   abort_open.dll     calls abort() in effOpen
+//   exitprocess_mains.dll  calls ExitProcess(4) in effMainsChanged (switching on)
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

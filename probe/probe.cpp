@@ -1,4 +1,6 @@
 #include "probe/probe.h"
+#include "probe/exits.h"
+#include "probe/watchdog.h"
 #include "resource.h"
 #include "wizard/state.h"
 
@@ -11,10 +13,17 @@ const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
 const float SAMPLE_RATE = 44100.0f;
 const intptr_t BLOCK_SIZE = 1024;
 
+// Every step is named in the trace and told to the watchdog.
+void Step(const char* step)
+{
+    TraceProbeStep(step);
+    WatchdogStep(step);
+}
+
 intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
               float opt = 0.0f)
 {
-    TraceProbeStep(step);
+    Step(step);
     return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
 }
 
@@ -47,7 +56,7 @@ void MeasureEditor(AEffect* effect, PluginRecord* record)
     record->cyEditor = rect ? rect->bottom : 0;
     Send(effect, "Close Editor", effEditClose);
 
-    TraceProbeStep("Post Close Editor");
+    Step("Post Close Editor");
     DestroyWindow(parent);
     UnregisterClassA(EDITOR_PARENT_CLASS, moduleInstance);
     DestroyWindow(host);
@@ -105,33 +114,37 @@ void LoadVstPlugin(PluginRecord* record)
     LoadLibraryA("msvfw32.dll");
 
     wantEventsFlag = 0;
-    TraceProbeStep("Load Library");
+    Step("Load Library");
     HMODULE library = LoadLibraryA(record->FullPath);
     if (!library)
         return;
+    GuardExits(library);
+    WatchdogLibrary(library);
 
-    TraceProbeStep("Get Proc Address");
+    Step("Get Proc Address");
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
-        TraceProbeStep("Free Library (bad plugin)");
+        Step("Free Library (bad plugin)");
+        UnguardExits();
         FreeLibrary(library);
         return;
     }
 
     // An entry point that hands out no effect, or one without a dispatcher,
     // ends the probe like a wrong magic number: the library is released.
-    TraceProbeStep("Main Call");
+    Step("Main Call");
     AEffect* effect = entry(EffectMaster);
     if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
         if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
             OpenAndRead(effect, record);
     }
 
-    TraceProbeStep("Free Library");
+    Step("Free Library");
+    UnguardExits();
     FreeLibrary(library);
-    TraceProbeStep("Post Unload");
+    Step("Post Unload");
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

@@ -6,8 +6,10 @@
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
+#include "probe/exits.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
+#include "probe/watchdog.h"
 #include "resource.h"
 #include "wizard/registry.h"
 #include "wizard/settings.h"
@@ -92,6 +94,15 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
     }
 }
 
+// The watchdog's question, on its own thread, in a window of its own.
+HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)())
+{
+    HangQuestion question{pluginName, step, stepStart, stillWaiting};
+    INT_PTR answer = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_HANG), nullptr, DlgHangProc,
+                                     reinterpret_cast<LPARAM>(&question));
+    return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
+}
+
 void DeleteEntry(const char* entryName)
 {
     RegKey plugins;
@@ -167,6 +178,7 @@ void Run(HINSTANCE instance)
     memset(&DefaultRecord, 0, sizeof DefaultRecord);
     CoInitialize(nullptr);
     InitCommonControls();
+    askAboutHang = AskAboutHang;
 
     TraceFailurePoint("Basic Init");
     ShowPage(IDD_WELCOME, DlgWelcomeProc);
@@ -257,7 +269,12 @@ void AnalyseDll(const char* path)
         TraceFailurePoint("Detailed plug scan");
         if (progressWindow)
             UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
-        if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
+        // The name is filled inside the region, before the plug-in runs.
+        WatchProbe(record.FullName);
+        bool probed = Trapped([&] { ProbeDll(record, entryName, path, created); });
+        StopWatching();
+        UnguardExits();
+        if (!probed) {
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;
             ShowPage(IDD_LOAD_ERROR, DlgErrProc);

@@ -96,6 +96,10 @@ void Fault()
 #elif FAULT_KIND == 8
     Log(FIXTURE_LOG_FAULT, "ExitProcess");
     ExitProcess(4);
+#elif FAULT_KIND == 9
+    Log(FIXTURE_LOG_FAULT, "slow");
+    Sleep(SLOW_MILLISECONDS);
+    return;
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);

@@ -16,7 +16,7 @@
 //                                           null; opt as the 8 hex digits of its bits
 //   fault <kind>                            about to fault: access-violation,
 //                                           divide-by-zero or raise-E06D7363; or to
-//                                           misbehave: spin, wait, exit, abort, ExitProcess
+//                                           misbehave: spin, wait, exit, abort, ExitProcess, slow
 //   handled own exception                   the fixture trapped a fault of its own
 //   editor parent <details>                 what effEditOpen was handed (see below)
 // Without the variable nothing is written.
@@ -61,6 +61,9 @@ constexpr int16_t SYNTH_RECT_RIGHT = 400;
 constexpr int16_t NEGATIVE_RECT_BOTTOM = -1;
 constexpr int16_t NEGATIVE_RECT_RIGHT = -32768;
 
+// How long slow_open.dll takes over effOpen.
+constexpr unsigned SLOW_MILLISECONDS = 5000;
+
 // A host callback opcode no host answers specially; fixtures ask it in effOpen.
 constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 
@@ -94,6 +97,7 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   raise_cpp.dll      RaiseException with the C++ exception code in effSetBlockSize
 //   spin_open.dll      spins for ever in effOpen
 //   wait_open.dll      waits for ever in effOpen, on an event nobody sets
+//   slow_open.dll      sleeps SLOW_MILLISECONDS in effOpen, then passes
 //   exit_main.dll      calls exit(3) in its entry point
 //   abort_open.dll     calls abort() in effOpen
 //   exitprocess_mains.dll  calls ExitProcess(4) in effMainsChanged (switching on)

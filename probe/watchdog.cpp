@@ -122,10 +122,28 @@ bool SendOut(LONG step)
         Sleep(INFINITE);
 }
 
+// Waits for the time given, handling the thread's messages meanwhile: the
+// help window opened with F1 from the question belongs to this thread.
+void Rest(DWORD timeout)
+{
+    DWORD start = GetTickCount();
+    for (DWORD elapsed = 0; elapsed < timeout; elapsed = GetTickCount() - start) {
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout - elapsed, QS_ALLINPUT) != WAIT_OBJECT_0)
+            return;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+
 // Sleeps until the current step's time is up (no sooner than the step
 // could end), so nothing runs while plug-ins behave.
 DWORD WINAPI Watch(void* ready)
 {
+    MSG queue;   // the thread's message queue, made before any plug-in runs
+    PeekMessageA(&queue, nullptr, 0, 0, PM_NOREMOVE);
     SetEvent(static_cast<HANDLE>(ready));
     LONG waitStep = -1;     // the step the user chose to wait for, from waitFrom on
     DWORD waitFrom = 0;
@@ -152,7 +170,7 @@ DWORD WINAPI Watch(void* ready)
                 continue;
             }
         }
-        Sleep(timeout);
+        Rest(timeout);
     }
 }
 

@@ -15,6 +15,17 @@ INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void RefreshPlugList();
 
+// The not-responding window, opened on the watchdog's thread with a
+// HangQuestion as its creation parameter. Ends with IDC_HANG_WAIT or
+// IDC_HANG_SKIP, or with 0 once stillWaiting() says the plug-in returned.
+struct HangQuestion {
+    const char* pluginName;
+    const char* step;
+    DWORD stepStart;            // GetTickCount() when the step began
+    bool (*stillWaiting)();
+};
+INT_PTR CALLBACK DlgHangProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // The shell's folder browser as the search-path page's "Add..." calls it;
 // tests put their own answer here.
 extern PIDLIST_ABSOLUTE (WINAPI* BrowseForFolder)(LPBROWSEINFOA info);

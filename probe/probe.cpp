@@ -1,5 +1,7 @@
 #include "probe/probe.h"
 #include "probe/marker.h"
+#include "probe/exits.h"
+#include "probe/watchdog.h"
 #include "resource.h"
 #include "wizard/state.h"
 
@@ -12,10 +14,17 @@ const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
 const float SAMPLE_RATE = 44100.0f;
 const intptr_t BLOCK_SIZE = 1024;
 
+// Every step is named in the trace and told to the watchdog.
+void Step(const char* step)
+{
+    ProbeStep(step);
+    WatchdogStep(step);
+}
+
 intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
               float opt = 0.0f)
 {
-    ProbeStep(step);
+    Step(step);
     return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
 }
 
@@ -48,7 +57,7 @@ void MeasureEditor(AEffect* effect, PluginRecord* record)
     record->cyEditor = rect ? rect->bottom : 0;
     Send(effect, "Close Editor", effEditClose);
 
-    ProbeStep("Post Close Editor");
+    Step("Post Close Editor");
     DestroyWindow(parent);
     UnregisterClassA(EDITOR_PARENT_CLASS, moduleInstance);
     DestroyWindow(host);
@@ -106,34 +115,38 @@ void LoadVstPlugin(PluginRecord* record)
     LoadLibraryA("msvfw32.dll");
 
     wantEventsFlag = 0;
-    ProbeStep("Load Library");
+    Step("Load Library");
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(record->FullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!library)
         return;
+    GuardExits(library);
+    WatchdogLibrary(library);
 
-    ProbeStep("Get Proc Address");
+    Step("Get Proc Address");
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
-        ProbeStep("Free Library (bad plugin)");
+        Step("Free Library (bad plugin)");
+        UnguardExits();
         FreeLibrary(library);
         return;
     }
 
     // An entry point that hands out no effect, or one without a dispatcher,
     // ends the probe like a wrong magic number: the library is released.
-    ProbeStep("Main Call");
+    Step("Main Call");
     AEffect* effect = entry(EffectMaster);
     if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
         if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
             OpenAndRead(effect, record);
     }
 
-    ProbeStep("Free Library");
+    Step("Free Library");
+    UnguardExits();
     FreeLibrary(library);
-    ProbeStep("Post Unload");
+    Step("Post Unload");
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

@@ -16,6 +16,7 @@
 #define IDD_PROBE_HOST      127
 #define IDD_EXCEPTION       128
 #define IDD_ABOUT           129
+#define IDD_HANG            140
 
 // Pictures
 #define IDB_SIDE            131
@@ -93,3 +94,10 @@
 // 129, About box
 #define IDC_ABOUT_COMMENTS          1031
 #define IDC_ABOUT_PRODUCT           1032
+
+// 140, plug-in not responding
+#define IDC_HANG_NAME               1001
+#define IDC_HANG_STEP               1002
+#define IDC_HANG_WAITED             1003
+#define IDC_HANG_WAIT               1010
+#define IDC_HANG_SKIP               1011

@@ -6,10 +6,12 @@
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
+#include "probe/exits.h"
 #include "probe/guard.h"
 #include "probe/marker.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
+#include "probe/watchdog.h"
 #include "resource.h"
 #include "wizard/recovery.h"
 #include "wizard/registry.h"
@@ -83,6 +85,15 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
         record.registerAsSynth = 1;
         record.forceStereo = 1;
     }
+}
+
+// The watchdog's question, on its own thread, in a window of its own.
+HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)())
+{
+    HangQuestion question{pluginName, step, stepStart, stillWaiting};
+    INT_PTR answer = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_HANG), nullptr, DlgHangProc,
+                                     reinterpret_cast<LPARAM>(&question));
+    return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
 void DeleteEntry(const char* entryName)
@@ -164,6 +175,7 @@ void Run(HINSTANCE instance)
     CoInitialize(nullptr);
     InitCommonControls();
     ClaimWizard();
+    askAboutHang = AskAboutHang;
 
     TraceFailurePoint("Basic Init");
     ShowRunPage(IDD_WELCOME, DlgWelcomeProc);
@@ -274,7 +286,11 @@ void AnalyseDll(const char* path)
         if (progressWindow)
             UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
         BeginProbeMarker(path, entryName, created);
+        // The name is filled inside the region, before the plug-in runs.
+        WatchProbe(record.FullName);
         bool finished = Trapped([&] { ProbeDll(record, entryName, path, created); });
+        StopWatching();
+        UnguardExits();
         EndProbeMarker();
         RestoreFloatingPointState();
         if (!finished) {

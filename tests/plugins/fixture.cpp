@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include "probe/vst2.h"
 #include "fixtures.h"
@@ -106,6 +107,26 @@ void Fault()
 #if FAULT_KIND == 2
     Log(FIXTURE_LOG_FAULT, "divide-by-zero");
     quotient = dividend / zero;
+#elif FAULT_KIND == 4
+    Log(FIXTURE_LOG_FAULT, "spin");
+    for (;;)
+        ++quotient;
+#elif FAULT_KIND == 5
+    Log(FIXTURE_LOG_FAULT, "wait");
+    WaitForSingleObject(CreateEventA(nullptr, TRUE, FALSE, nullptr), INFINITE);
+#elif FAULT_KIND == 6
+    Log(FIXTURE_LOG_FAULT, "exit");
+    exit(3);
+#elif FAULT_KIND == 7
+    Log(FIXTURE_LOG_FAULT, "abort");
+    abort();
+#elif FAULT_KIND == 8
+    Log(FIXTURE_LOG_FAULT, "ExitProcess");
+    ExitProcess(4);
+#elif FAULT_KIND == 9
+    Log(FIXTURE_LOG_FAULT, "slow");
+    Sleep(SLOW_MILLISECONDS);
+    return;
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);

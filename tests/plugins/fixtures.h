@@ -16,7 +16,8 @@
 //                                           null; opt as the 8 hex digits of its bits
 //   fault <kind>                            about to fault: access-violation,
 //                                           divide-by-zero, raise-E06D7363 or
-//                                           stack-overflow
+//                                           stack-overflow; or to misbehave: spin,
+//                                           wait, exit, abort, ExitProcess, slow
 //   handled own exception                   the fixture trapped a fault of its own
 //   editor parent <details>                 what effEditOpen was handed (see below)
 // Without the variable nothing is written.
@@ -61,6 +62,9 @@ constexpr int16_t SYNTH_RECT_RIGHT = 400;
 constexpr int16_t NEGATIVE_RECT_BOTTOM = -1;
 constexpr int16_t NEGATIVE_RECT_RIGHT = -32768;
 
+// How long slow_open.dll takes over effOpen.
+constexpr unsigned SLOW_MILLISECONDS = 5000;
+
 // A host callback opcode no host answers specially; fixtures ask it in effOpen.
 constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 
@@ -99,6 +103,12 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   fault_main_hang.dll access violation in the entry point; its process-detach
 //                      handler then never returns
 //   needs_helper.dll   imports plugin_helper.dll, which must be found beside it
+//   spin_open.dll      spins for ever in effOpen
+//   wait_open.dll      waits for ever in effOpen, on an event nobody sets
+//   slow_open.dll      sleeps SLOW_MILLISECONDS in effOpen, then passes
+//   exit_main.dll      calls exit(3) in its entry point
+//   abort_open.dll     calls abort() in effOpen
+//   exitprocess_mains.dll  calls ExitProcess(4) in effMainsChanged (switching on)
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

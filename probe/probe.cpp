@@ -1,8 +1,10 @@
 #include "probe/probe.h"
+#include "probe/outcome.h"
 #include "resource.h"
 #include "wizard/state.h"
 
 DWORD wantEventsFlag;
+ProbeOutcome probeOutcome;
 
 namespace {
 
@@ -107,14 +109,17 @@ void LoadVstPlugin(PluginRecord* record)
     wantEventsFlag = 0;
     TraceProbeStep("Load Library");
     HMODULE library = LoadLibraryA(record->FullPath);
-    if (!library)
+    if (!library) {
+        probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
         return;
+    }
 
     TraceProbeStep("Get Proc Address");
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
+        probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
         TraceProbeStep("Free Library (bad plugin)");
         FreeLibrary(library);
         return;
@@ -124,9 +129,17 @@ void LoadVstPlugin(PluginRecord* record)
     // ends the probe like a wrong magic number: the library is released.
     TraceProbeStep("Main Call");
     AEffect* effect = entry(EffectMaster);
-    if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
-        if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
+    if (!effect || !effect->dispatcher) {
+        probeOutcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
+    } else if (effect->magic != kEffectMagic) {
+        probeOutcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
+    } else {
+        intptr_t answer = Send(effect, "Check Identity", effIdentify);
+        probeOutcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
+        if (answer == kIdentifyAnswer) {
             OpenAndRead(effect, record);
+            probeOutcome = {PROBE_PASSED, 0};
+        }
     }
 
     TraceProbeStep("Free Library");

@@ -10,6 +10,7 @@
 #include "probe/scan.h"
 #include "resource.h"
 #include "wizard/registry.h"
+#include "wizard/report.h"
 #include "wizard/settings.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -122,6 +123,7 @@ void ScanAndAnalyse()
     TraceFailurePoint("Analysing plugins");
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
     ClearTouchFlags();
+    ReserveReport(FoundDllList.count);
     for (char* path : FoundDllList)
         AnalyseDll(path);
 
@@ -146,6 +148,7 @@ void Register()
 void ReleaseLists()
 {
     TraceFailurePoint("Cleaning up plugin paths");
+    ClearReport();
     while (PluginList.count)
         PluginList.remove(PluginList.first());
     while (FoundDllList.count) {
@@ -216,7 +219,7 @@ void AnalyseDll(const char* path)
 
     char entryName[10];
     if (!MakeEntryName(path, entryName))
-        return;
+        return ReportDll(path, DLL_NO_ENTRY_NAME);
     char keyPath[256];
     CopyText(keyPath, PLUGINS_KEY "\\");
     AppendText(keyPath, entryName);
@@ -225,15 +228,16 @@ void AnalyseDll(const char* path)
     // DLL is passed over in this run.
     RegKey entry;
     DWORD disposition = 0;
-    if (CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition) != ERROR_SUCCESS)
-        return;
+    LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition);
+    if (status != ERROR_SUCCESS)
+        return ReportDll(path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
     bool created = disposition == REG_CREATED_NEW_KEY;
 
     DWORD storedBad = 0;
     ReadDwordValue(entry, "isBad", &storedBad);
     if (storedBad && !WizardOptions.rescanFailed) {
         WriteDwordValue(entry, "touch", 1);
-        return;
+        return ReportDll(path, DLL_SKIPPED_BAD);
     }
 
     // The working record outlives the step: the load-error page names it.
@@ -253,11 +257,19 @@ void AnalyseDll(const char* path)
     if (!WizardOptions.rescanExisting && !storedBad && !created) {
         TraceFailurePoint("Setting touch flag");
         WriteDwordValue(entry, "touch", 1);
+        ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
         TraceFailurePoint("Detailed plug scan");
         if (progressWindow)
             UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
-        if (!Trapped([&] { ProbeDll(record, entryName, path, created); })) {
+        if (Trapped([&] { ProbeDll(record, entryName, path, created); })) {
+            // A stored plug-in stays recorded whatever this probe found.
+            if (record.isVst && probeOutcome.end != PROBE_PASSED)
+                ReportDll(path, DLL_RECORDED_KNOWN);
+            else
+                ReportProbeEnd(path, probeOutcome);
+        } else {
+            ReportTrap(path, trappedExceptionCode, FailureTrace.traceProbeStep);
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;
             ShowPage(IDD_LOAD_ERROR, DlgErrProc);

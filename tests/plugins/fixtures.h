@@ -91,6 +91,10 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      close
 //   divzero.dll        integer division by zero in effOpen
 //   raise_cpp.dll      RaiseException with the C++ exception code in effSetBlockSize
+//   raise_skipped.dll, raise_exited.dll
+//                      RaiseException in effOpen with the codes the wizard raises
+//                      when it skips a plug-in or stops one ending the process
+//   needs_missing.dll  imports missing_helper.dll (in plugins\helpers, not beside it)
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

@@ -22,8 +22,8 @@ const struct {
     const char* header;
     int width;
 } COLUMNS[] = {
-    {"File", 290},
-    {"Result", 420},
+    {"File", 250},
+    {"Result", 400},
 };
 
 // Long enough for any reason with a system message in it.

@@ -124,10 +124,9 @@ void DescribeDll(const DllReport& entry, char* text, size_t size)
         break;
     case DLL_RECORDED_BAD:
         if (detail)
-            snprintf(text, size, "Crashed at \"%s\" (exception 0x%08lX); marked bad and skipped from now on", own,
-                     detail);
+            snprintf(text, size, "Crashed at \"%s\" (exception 0x%08lX); marked bad", own, detail);
         else
-            snprintf(text, size, "Crashed at \"%s\"; marked bad and skipped from now on", own);
+            snprintf(text, size, "Crashed at \"%s\"; marked bad", own);
         break;
     case DLL_NOT_RESPONDING:
         snprintf(text, size, "Did not respond at \"%s\", skipped; marked bad", own);

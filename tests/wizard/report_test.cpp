@@ -126,7 +126,7 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
     EXPECT_EQ((std::vector<std::string>{"Set Block Size", "Open", "Open"}), steps);
     EXPECT_EQ("Cannot be loaded: built for 64-bit hosts; this adapter is 32-bit", Described(ReportAt(7)));
     EXPECT_EQ("Cannot be loaded: it needs missing_helper.dll, which is missing", Described(ReportAt(8)));
-    EXPECT_EQ("Crashed at \"Set Block Size\" (exception 0xE06D7363); marked bad and skipped from now on",
+    EXPECT_EQ("Crashed at \"Set Block Size\" (exception 0xE06D7363); marked bad",
               Described(ReportAt(4)));
 
     // A load the file says nothing more about: the system's own message.

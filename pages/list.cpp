@@ -93,6 +93,11 @@ void OpenOptions()
     DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ITEM), nullptr, DlgItemProc, 0);
 }
 
+void OpenReport()
+{
+    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_REPORT), nullptr, DlgReportProc, 0);
+}
+
 // The list's notifications are not handled: a double-click does nothing.
 // Escape and close requests arrive as IDCANCEL and are ignored.
 INT_PTR ListMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -113,6 +118,9 @@ INT_PTR ListMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             break;
         case IDC_LIST_PROPERTIES:
             OpenOptions();
+            break;
+        case IDC_LIST_REPORT:
+            OpenReport();
             break;
         }
         return FALSE;

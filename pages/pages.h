@@ -13,6 +13,8 @@ INT_PTR CALLBACK DlgResetProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// What became of every DLL the scan found (dialog 140), from the list page.
+INT_PTR CALLBACK DlgReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void RefreshPlugList();
 
 // The not-responding window, opened on the watchdog's thread with a

@@ -2,10 +2,12 @@
 #include "probe/marker.h"
 #include "probe/exits.h"
 #include "probe/watchdog.h"
+#include "probe/outcome.h"
 #include "resource.h"
 #include "wizard/state.h"
 
 DWORD wantEventsFlag;
+ProbeOutcome probeOutcome;
 
 namespace {
 
@@ -118,8 +120,10 @@ void LoadVstPlugin(PluginRecord* record)
     Step("Load Library");
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(record->FullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!library)
+    if (!library) {
+        probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
         return;
+    }
     GuardExits(library);
     WatchdogLibrary(library);
 
@@ -128,6 +132,7 @@ void LoadVstPlugin(PluginRecord* record)
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
+        probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
         Step("Free Library (bad plugin)");
         UnguardExits();
         FreeLibrary(library);
@@ -138,9 +143,17 @@ void LoadVstPlugin(PluginRecord* record)
     // ends the probe like a wrong magic number: the library is released.
     Step("Main Call");
     AEffect* effect = entry(EffectMaster);
-    if (effect && effect->dispatcher && effect->magic == kEffectMagic) {
-        if (Send(effect, "Check Identity", effIdentify) == kIdentifyAnswer)
+    if (!effect || !effect->dispatcher) {
+        probeOutcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
+    } else if (effect->magic != kEffectMagic) {
+        probeOutcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
+    } else {
+        intptr_t answer = Send(effect, "Check Identity", effIdentify);
+        probeOutcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
+        if (answer == kIdentifyAnswer) {
             OpenAndRead(effect, record);
+            probeOutcome = {PROBE_PASSED, 0};
+        }
     }
 
     Step("Free Library");

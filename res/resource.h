@@ -17,6 +17,7 @@
 #define IDD_EXCEPTION       128
 #define IDD_ABOUT           129
 #define IDD_HANG            140
+#define IDD_REPORT          141
 
 // Pictures
 #define IDB_SIDE            131
@@ -65,6 +66,12 @@
 // 112, plug-in list
 #define IDC_LIST_PLUGINS            1002
 #define IDC_LIST_PROPERTIES         1012
+#define IDC_LIST_REPORT             1013
+
+// 141, what became of every DLL
+#define IDC_REPORT_NOTE             1001
+#define IDC_REPORT_LIST             1002
+#define IDC_REPORT_COPY             1003
 
 // 113, progress
 #define IDC_PROGRESS_STATUS         1022

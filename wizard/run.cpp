@@ -15,6 +15,7 @@
 #include "resource.h"
 #include "wizard/recovery.h"
 #include "wizard/registry.h"
+#include "wizard/report.h"
 #include "wizard/settings.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -128,6 +129,7 @@ void ScanAndAnalyse()
     TraceFailurePoint("Analysing plugins");
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
     ClearTouchFlags();
+    ReserveReport(FoundDllList.count);
     for (char* path : FoundDllList)
         AnalyseDll(path);
 
@@ -152,6 +154,7 @@ void Register()
 void ReleaseLists()
 {
     TraceFailurePoint("Cleaning up plugin paths");
+    ClearReport();
     while (PluginList.count)
         PluginList.remove(PluginList.first());
     while (FoundDllList.count) {
@@ -244,7 +247,7 @@ void AnalyseDll(const char* path)
 
     char entryName[10];
     if (!MakeEntryName(path, entryName))
-        return;
+        return ReportDll(path, DLL_NO_ENTRY_NAME);
     char keyPath[256];
     CopyText(keyPath, PLUGINS_KEY "\\");
     AppendText(keyPath, entryName);
@@ -253,15 +256,18 @@ void AnalyseDll(const char* path)
     // DLL is passed over in this run.
     RegKey entry;
     DWORD disposition = 0;
-    if (CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition) != ERROR_SUCCESS)
-        return;
+    LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition);
+    if (status != ERROR_SUCCESS)
+        return ReportDll(path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
     bool created = disposition == REG_CREATED_NEW_KEY;
 
     DWORD storedBad = 0;
     ReadDwordValue(entry, "isBad", &storedBad);
     if (storedBad && !WizardOptions.rescanFailed) {
         WriteDwordValue(entry, "touch", 1);
-        return;
+        const char* recovered = RecoveredPluginPath();
+        bool endedWizard = recovered && lstrcmpiA(recovered, path) == 0;
+        return ReportDll(path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
     }
 
     // The working record outlives the step: the load-error page names it.
@@ -281,6 +287,7 @@ void AnalyseDll(const char* path)
     if (!WizardOptions.rescanExisting && !storedBad && !created) {
         TraceFailurePoint("Setting touch flag");
         WriteDwordValue(entry, "touch", 1);
+        ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
         TraceFailurePoint("Detailed plug scan");
         if (progressWindow)
@@ -293,8 +300,15 @@ void AnalyseDll(const char* path)
         UnguardExits();
         EndProbeMarker();
         RestoreFloatingPointState();
-        if (!finished) {
+        if (finished) {
+            // A stored plug-in stays recorded whatever this probe found.
+            if (record.isVst && probeOutcome.end != PROBE_PASSED)
+                ReportDll(path, DLL_RECORDED_KNOWN);
+            else
+                ReportProbeEnd(path, probeOutcome);
+        } else {
             faultedPluginLoaded = true;
+            ReportTrap(path, trappedExceptionCode, FailureTrace.traceProbeStep);
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;
             ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);

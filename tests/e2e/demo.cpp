@@ -95,6 +95,15 @@ int main(int argc, char** argv)
             Press(error, IDOK);
         }
         if (HWND list = Show(driver, "VST Plug-In Configuration", "08-plugin-list")) {
+            Press(list, IDC_LIST_REPORT);
+            if (HWND report = Show(driver, "Other Files", "08a-other-files")) {
+                for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
+                    printf("      %s\t%s\n", ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0).c_str(),
+                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1).c_str());
+                Press(report, IDOK);
+                for (int i = 0; i < 100 && IsWindow(report); ++i)
+                    Sleep(50);
+            }
             SelectListViewRow(driver.process(), list, IDC_LIST_PLUGINS, 0);
             Press(list, IDC_LIST_PROPERTIES);
             if (HWND options = Show(driver, "VST Plug-In", "09-plugin-options")) {
@@ -128,5 +137,5 @@ int main(int argc, char** argv)
     }
     ClearProgramKeys();
     printf("%d pictures in %s\n", saved, pictures.c_str());
-    return saved == 14 ? 0 : 1;
+    return saved == 15 ? 0 : 1;
 }

@@ -386,3 +386,80 @@ TEST_F(WizardTest, WithoutAnyFolderTheWizardAsksForOneUntilItHasOne)
     Press(paths, IDC_PATHS_CANCEL);
     EXPECT_EQ(0, driver.waitForExit());
 }
+
+namespace {
+
+// The clipboard's text once it holds any, or "" after five seconds.
+std::string WaitForClipboardText()
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(50)) {
+        if (!OpenClipboard(nullptr))
+            continue;
+        std::string text;
+        if (HANDLE data = GetClipboardData(CF_TEXT)) {
+            text = static_cast<const char*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        if (!text.empty())
+            return text;
+    }
+    return "";
+}
+
+} // namespace
+
+TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
+{
+    Plant("plain.dll", "plain.dll");
+    Plant("raise_cpp.dll", "crash.dll");
+    Plant("noentry.dll", "newer.dll");
+    WriteBytes(plugins + "\\readme.dll", "Not a library.\r\n");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
+    const std::pair<const char*, const char*> results[] = {
+        {"plain.dll", "VST plug-in, recorded"},
+        {"crash.dll", "Crashed at \"Set Block Size\" (exception 0xE06D7363); marked bad"},
+        {"newer.dll", "Exports only \"VSTPluginMain\", a newer VST 2.4 entry point this adapter does not use"},
+        {"readme.dll", "Cannot be loaded: not a library at all"},
+    };
+    std::vector<std::string> expectedRows, clipboardLines;
+    for (const std::string& name : DllsIn(plugins))
+        for (const auto& r : results)
+            if (name == r.first) {
+                std::string line = plugins + "\\" + name + "\t" + r.second;
+                clipboardLines.push_back(line + "\r\n");
+                if (name != "plain.dll")
+                    expectedRows.push_back(line);
+            }
+
+    std::vector<std::string> rows;
+    std::string clipboard;
+    Hooks hooks;
+    hooks.list = [&](WizardDriver& driver, HWND list) {
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        Press(list, IDC_LIST_REPORT);
+        HWND report = driver.waitFor("Other Files");
+        ASSERT_TRUE(report);
+        for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
+            rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
+                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
+        SaveScreenshot(report, "other-files");
+        Press(report, IDC_REPORT_COPY);
+        clipboard = WaitForClipboardText();
+        Press(report, IDOK);
+        for (int i = 0; i < 100 && IsWindow(report); ++i)
+            Sleep(50);
+    };
+    RunSeen run = RunWizard(hooks);
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(1u, run.loadErrors.size());
+    EXPECT_EQ(expectedRows, rows);
+    std::string expectedClipboard;
+    for (const std::string& line : clipboardLines)
+        expectedClipboard += line;
+    EXPECT_EQ(expectedClipboard, clipboard);
+    EXPECT_TRUE(run.finished);
+}

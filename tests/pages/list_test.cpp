@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
+#include "wizard/report.h"
 #include "wizard/state.h"
 
 namespace {
@@ -90,4 +91,32 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
     });
     EXPECT_EQ(0, ShowPage(IDD_LIST, DlgListProc));
     EXPECT_TRUE(script.finished());
+}
+
+// With nothing to report the dialog still opens, and says why it is empty.
+TEST(ListPage, OtherFilesSaysSoWhenThereIsNothingToReport)
+{
+    ClearProgramKeys();
+    PreparePages();
+    ClearReport();
+    std::vector<std::string> notes;
+    for (bool oneListed : {false, true}) {
+        if (oneListed)
+            ReportDll("C:\\Plugins\\plain.dll", DLL_RECORDED);
+        DialogScript script;
+        script.on(PAGE, [](HWND page) { Click(page, IDC_LIST_REPORT); })
+            .on("Other Files", [&](HWND report) {
+                notes.push_back(ItemText(report, IDC_REPORT_NOTE));
+                EXPECT_EQ(0, SendMessageA(GetDlgItem(report, IDC_REPORT_LIST), LVM_GETITEMCOUNT, 0, 0));
+                ExpectIgnoresEscapeAndClose(report);
+                Click(report, IDOK);
+            })
+            .on(PAGE, [](HWND page) { Click(page, IDOK); });
+        ShowPage(IDD_LIST, DlgListProc);
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_EQ((std::vector<std::string>{"No DLL was found in the search folders.",
+                                        "Every DLL found in the search folders is on the plug-in list."}),
+              notes);
+    ClearReport();
 }

@@ -28,6 +28,10 @@
 
 using namespace fixtures;
 
+#ifdef NEEDS_MISSING_HELPER
+extern "C" __declspec(dllimport) int MissingHelperValue();
+#endif
+
 namespace {
 
 bool logging;
@@ -130,6 +134,9 @@ void Fault()
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#elif FAULT_KIND == 10
+    Log("fault raise-%08X", static_cast<unsigned>(FAULT_CODE));
+    RaiseException(FAULT_CODE, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 #else
     Log(FIXTURE_LOG_FAULT, "access-violation");
     *badAddress = 1;
@@ -303,6 +310,10 @@ extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
     logging = GetEnvironmentVariableA(FIXTURE_LOG_VARIABLE, nullptr, 0) != 0;
     Log(FIXTURE_LOG_ENTRY, ENTRY_NAME);
     host = hostCallback;
+#ifdef NEEDS_MISSING_HELPER
+    if (!MissingHelperValue())
+        return nullptr;
+#endif
     Ask(host, nullptr, audioMasterVersion);
 #ifdef MIDI_IN_ENTRY
     Ask(host, nullptr, audioMasterWantMidi);

@@ -109,6 +109,10 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   exit_main.dll      calls exit(3) in its entry point
 //   abort_open.dll     calls abort() in effOpen
 //   exitprocess_mains.dll  calls ExitProcess(4) in effMainsChanged (switching on)
+//   raise_skipped.dll, raise_exited.dll
+//                      RaiseException in effOpen with the codes the wizard raises
+//                      when it skips a plug-in or stops one ending the process
+//   needs_missing.dll  imports missing_helper.dll (in plugins\helpers, not beside it)
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

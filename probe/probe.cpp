@@ -128,6 +128,7 @@ void LoadVstPlugin(PluginRecord* record)
     if (!entry) {
         Step("Free Library (bad plugin)");
         UnguardExits();
+        WatchdogLibrary(nullptr);
         FreeLibrary(library);
         return;
     }
@@ -143,6 +144,7 @@ void LoadVstPlugin(PluginRecord* record)
 
     Step("Free Library");
     UnguardExits();
+    WatchdogLibrary(nullptr);
     FreeLibrary(library);
     Step("Post Unload");
 }

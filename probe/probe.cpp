@@ -135,6 +135,7 @@ void LoadVstPlugin(PluginRecord* record)
         probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
         Step("Free Library (bad plugin)");
         UnguardExits();
+        WatchdogLibrary(nullptr);
         FreeLibrary(library);
         return;
     }
@@ -158,6 +159,7 @@ void LoadVstPlugin(PluginRecord* record)
 
     Step("Free Library");
     UnguardExits();
+    WatchdogLibrary(nullptr);
     FreeLibrary(library);
     Step("Post Unload");
 }

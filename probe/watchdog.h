@@ -32,4 +32,6 @@ void StopWatching();
 // The probe's heartbeat: a new step has begun (step is a constant text).
 void WatchdogStep(const char* step);
 // The library being probed: the one place the thread may be taken out of.
+// Null while it is loaded or released, when its DllMain runs inside the
+// loader, whose lock would stay held.
 void WatchdogLibrary(HMODULE library);

@@ -3,6 +3,8 @@
 // entry, since the sort says nothing about the entry's place in the list.
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
+#include <vector>
 #include "about/help.h"
 #include "pages/pages.h"
 #include "resource.h"
@@ -61,13 +63,29 @@ void AddRow(PluginRecord& record, int position)
     item.iItem = position;
     item.pszText = record.FullName;
     item.lParam = reinterpret_cast<LPARAM>(&record);
-    // The sort decides where the row lands.
     int row = static_cast<int>(ListViewMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0)
         return;
     SetMark(row, 1, record.registerAsPlug);
     SetMark(row, 2, record.registerAsSynth);
     SetMark(row, 3, record.isNew);
+}
+
+// The records in the order the list's ascending sort puts their rows: by
+// name as lstrcmp compares them, a row going before the rows of the same
+// name put in before it. The list itself would sort all its rows again at
+// every insertion.
+std::vector<PluginRecord*> SortedRecords()
+{
+    std::vector<PluginRecord*> records;
+    records.reserve(PluginList.count);
+    for (PluginRecord& record : PluginList)
+        records.push_back(&record);
+    std::reverse(records.begin(), records.end());
+    std::stable_sort(records.begin(), records.end(), [](const PluginRecord* a, const PluginRecord* b) {
+        return lstrcmpA(a->FullName, b->FullName) < 0;
+    });
+    return records;
 }
 
 // The row at rememberedRow gets the selection mark, is selected, focused and
@@ -136,12 +154,16 @@ void RefreshPlugList()
     TraceFailurePoint("refresh");
     ListViewMessage(LVM_DELETEALLITEMS, 0, 0);
     RebuildColumns();
-    // Drawn once when all rows are in, not once per row.
+    // Drawn once when all rows are in, not once per row; the rows go in at
+    // their sorted places with the list's own sort held back meanwhile.
     ListViewMessage(WM_SETREDRAW, FALSE, 0);
     ListViewMessage(LVM_SETITEMCOUNT, PluginList.count, 0);
+    LONG_PTR style = GetWindowLongPtrA(pluginListView, GWL_STYLE);
+    SetWindowLongPtrA(pluginListView, GWL_STYLE, style & ~(LVS_SORTASCENDING | LVS_SORTDESCENDING));
     int position = 0;
-    for (PluginRecord& record : PluginList)
-        AddRow(record, position++);
+    for (PluginRecord* record : SortedRecords())
+        AddRow(*record, position++);
+    SetWindowLongPtrA(pluginListView, GWL_STYLE, style);
     ListViewMessage(WM_SETREDRAW, TRUE, 0);
     RestoreSelection();
 }

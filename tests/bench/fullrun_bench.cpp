@@ -1,18 +1,36 @@
 // The whole program on many plug-ins: the first run (every plug-in new and
 // probed) and the second (every plug-in known), from the start of the
 // process to the finished page, each against the floor of the work it
-// cannot avoid, measured in the same run; and the program's peak memory.
+// cannot avoid, measured in the same run; where the time goes, stage by
+// stage; and the program's peak memory. Once on a tree of plug-ins without
+// an editor, once on one where every second plug-in has an editor.
 //   fullrun_bench [plug-ins=1000] [memory plug-ins=10000]
+//
+// The stage times come from this process, not from the program: nothing
+// outside can see the stages of a run that pumps no messages while it works.
+// The bench calls the program's own routines in the run's order (scan,
+// analysis, sweep, list page, registering notice with the clean-up), on the
+// same tree, with the real progress and list pages and the real registry.
+// Only the adapter library's own registration is left out: the program
+// finds none beside it in this bench either.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 #include "e2e/driver.h"
+#include "pages/pages.h"
+#include "plugdb/cleanup.h"
+#include "plugdb/sweep.h"
 #include "plugins/fixtures.h"
+#include "probe/scan.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "wizard/run.h"
+#include "wizard/settings.h"
 #include "wizard/state.h"
 
 namespace {
@@ -30,8 +48,9 @@ struct Tree {
     std::vector<std::string> dlls;
 };
 
-// count plug-ins in count/10 folders, copies of the plain and the instrument fixtures.
-Tree MakeTree(const std::string& name, int count)
+// count plug-ins in count/10 folders: copies of the plain fixture, and with
+// editors every second one a copy of the instrument (which has an editor).
+Tree MakeTree(const std::string& name, int count, bool editors)
 {
     Tree tree{FreshDir(name), {}};
     std::string plain = fixtures::Built("plain.dll"), synth = fixtures::Built("synth.dll");
@@ -41,7 +60,7 @@ Tree MakeTree(const std::string& name, int count)
         CreateDirectoryA(folder.c_str(), nullptr);
         for (int i = 0; i < count / folders; ++i) {
             std::string dll = folder + "\\Plugin " + std::to_string(f) + "-" + std::to_string(i) + ".dll";
-            CopyFileA((i % 2 ? synth : plain).c_str(), dll.c_str(), FALSE);
+            CopyFileA((editors && i % 2 ? synth : plain).c_str(), dll.c_str(), FALSE);
             tree.dlls.push_back(dll);
         }
     }
@@ -138,41 +157,113 @@ void ReadEntryDirectly(int index)
     RegCloseKey(entry);
 }
 
+// A floor and its parts: the walk, the loads, the registry work.
+struct Floor {
+    double walk = 0, load = 0, registry = 0;
+    double total() const { return walk + load + registry; }
+};
+
 // The first run's floor: the walk, loading and releasing every DLL, and the
 // registry writes of each plug-in's entry and class keys, done directly.
-double FirstRunFloor(const Tree& tree)
+Floor FirstRunFloor(const Tree& tree)
 {
     ClearProgramKeys();
+    Floor floor;
     double start = Now();
     std::vector<std::string> found;
     Walk(tree.root, found);
+    floor.walk = Now() - start;
     for (size_t i = 0; i < found.size(); ++i) {
+        double loading = Now();
         if (HMODULE module = LoadLibraryA(found[i].c_str()))
             FreeLibrary(module);
+        double writing = Now();
         WriteEntryDirectly(static_cast<int>(i), found[i]);
+        floor.load += writing - loading;
+        floor.registry += Now() - writing;
     }
-    double seconds = Now() - start;
     ClearProgramKeys();
-    return seconds;
+    return floor;
 }
 
 // The second run's floor: the walk, then reading each known plug-in's
 // values and writing its record and class keys again, done directly.
-double SecondRunFloor(const Tree& tree)
+Floor SecondRunFloor(const Tree& tree)
 {
     ClearProgramKeys();
     for (size_t i = 0; i < tree.dlls.size(); ++i)
         WriteEntryDirectly(static_cast<int>(i), tree.dlls[i]);
+    Floor floor;
     double start = Now();
     std::vector<std::string> found;
     Walk(tree.root, found);
+    floor.walk = Now() - start;
+    start = Now();
     for (size_t i = 0; i < found.size(); ++i) {
         ReadEntryDirectly(static_cast<int>(i));
         WriteEntryDirectly(static_cast<int>(i), found[i]);
     }
-    double seconds = Now() - start;
+    floor.registry = Now() - start;
     ClearProgramKeys();
-    return seconds;
+    return floor;
+}
+
+// The stages of one run, timed in this process.
+struct Stages {
+    double scan = 0, analysis = 0, sweep = 0, list = 0, registration = 0;
+    double total() const { return scan + analysis + sweep + list + registration; }
+};
+
+HWND OpenPage(int id, DLGPROC proc)
+{
+    return CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
+}
+
+// The run's stages from the scan to the registration, as the run calls them.
+Stages TimeStages(const std::string& root)
+{
+    ReadWizardOptions();
+    ReadDefaults();
+    SearchPathList.append(NewPathText(root.c_str()));
+    Stages stages;
+
+    double start = Now();
+    progressWindow = OpenPage(IDD_PROGRESS, DlgNullProc);
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
+    for (char* folder : SearchPathList)
+        GetVstPaths(folder);
+    double scanned = Now();
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
+    ClearTouchFlags();
+    for (char* path : FoundDllList)
+        AnalyseDll(path);
+    DestroyWindow(progressWindow);
+    double analysed = Now();
+    DeleteUntouched();
+    progressWindow = nullptr;
+    double swept = Now();
+
+    editSelectedPlugin = 1;
+    HWND list = OpenPage(IDD_LIST, DlgListProc);
+    ShowWindow(list, SW_SHOW);
+    UpdateWindow(list);
+    DestroyWindow(list);
+    double listed = Now();
+
+    HWND notice = OpenPage(IDD_REGISTERING, DlgNullProc);
+    RegistryCleanup();
+    DestroyWindow(notice);
+    double registered = Now();
+
+    stages = {scanned - start, analysed - scanned, swept - analysed, listed - swept, registered - listed};
+    while (PluginList.count)
+        PluginList.remove(PluginList.first());
+    for (WizardList<char*>* paths : {&FoundDllList, &SearchPathList})
+        while (paths->count) {
+            FreePathText(paths->first()->element);
+            paths->remove(paths->first());
+        }
+    return stages;
 }
 
 std::string Install()
@@ -180,6 +271,50 @@ std::string Install()
     std::string app = FreshDir("fullrun_app");
     CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe");
     return app + "\\Tandrel.exe";
+}
+
+void PrintShares(const char* run, const Stages& stages, int count)
+{
+    const std::pair<const char*, double> parts[] = {{"scan", stages.scan},
+                                                    {"analysis", stages.analysis},
+                                                    {"sweep", stages.sweep},
+                                                    {"list page", stages.list},
+                                                    {"registration", stages.registration}};
+    printf("  %s run stages (in this process, %.3f s):", run, stages.total());
+    for (const auto& part : parts)
+        printf("  %s %.3f ms %.0f%%", part.first, 1000 * part.second / count, 100 * part.second / stages.total());
+    printf("\n");
+}
+
+void PrintRun(const char* run, const Timing& timing, const Floor& floor, int count)
+{
+    printf("  %s run  %8.3f s  %7.3f ms per plug-in  floor %7.3f s (walk %.3f, loads %.3f, registry %.3f)"
+           "  ratio %.2f  peak %.1f MB\n",
+           run, timing.seconds, 1000 * timing.seconds / count, floor.total(), floor.walk, floor.load,
+           floor.registry, timing.seconds / floor.total(), timing.peak / 1048576.0);
+}
+
+// Both runs of the program, both runs of the stages, both floors.
+void MeasureTree(const std::string& program, const std::string& name, int count, bool editors)
+{
+    Tree tree = MakeTree(name, count, editors);
+    printf("%d plug-ins in %d folders, %s\n", count, count / 10,
+           editors ? "every second one with an editor" : "none with an editor");
+    ClearProgramKeys();
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", tree.root);
+    Timing first = RunWizard(program);
+    Timing second = RunWizard(program);
+    ClearProgramKeys();
+    Stages firstStages = TimeStages(tree.root);
+    Stages secondStages = TimeStages(tree.root);
+    ClearProgramKeys();
+    Floor firstFloor = FirstRunFloor(tree);
+    Floor secondFloor = SecondRunFloor(tree);
+    PrintRun("first ", first, firstFloor, count);
+    PrintShares("first ", firstStages, count);
+    PrintRun("second", second, secondFloor, count);
+    PrintShares("second", secondStages, count);
+    RemoveTree(tree.root);
 }
 
 } // namespace
@@ -190,23 +325,16 @@ int main(int argc, char** argv)
     int memoryCount = argc > 2 ? atoi(argv[2]) : 10000;
     std::string program = Install();
 
-    Tree tree = MakeTree("fullrun_tree", count);
-    printf("%d plug-ins in %d folders\n", count, count / 10);
-    ClearProgramKeys();
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", tree.root);
-    Timing first = RunWizard(program);
-    Timing second = RunWizard(program);
-    ClearProgramKeys();
-    double firstFloor = FirstRunFloor(tree);
-    double secondFloor = SecondRunFloor(tree);
-    printf("first run   %8.3f s  %7.3f ms per plug-in  floor %7.3f s  ratio %.2f  peak %.1f MB\n", first.seconds,
-           1000 * first.seconds / count, firstFloor, first.seconds / firstFloor, first.peak / 1048576.0);
-    printf("second run  %8.3f s  %7.3f ms per plug-in  floor %7.3f s  ratio %.2f  peak %.1f MB\n", second.seconds,
-           1000 * second.seconds / count, secondFloor, second.seconds / secondFloor, second.peak / 1048576.0);
-    RemoveTree(tree.root);
+    // What the program sets up before its first page.
+    moduleInstance = GetModuleHandleA(nullptr);
+    CoInitialize(nullptr);
+    InitCommonControls();
+
+    MeasureTree(program, "fullrun_tree", count, false);
+    MeasureTree(program, "fullrun_editors", count, true);
 
     if (memoryCount > 0) {
-        Tree big = MakeTree("fullrun_memory", memoryCount);
+        Tree big = MakeTree("fullrun_memory", memoryCount, true);
         ClearProgramKeys();
         SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", big.root);
         Timing run = RunWizard(program);

@@ -9,6 +9,7 @@
 #include "support/screenshot.h"
 #include "wizard/report.h"
 #include "wizard/state.h"
+#include "wizard/text.h"
 
 namespace {
 
@@ -119,4 +120,37 @@ TEST(ListPage, OtherFilesSaysSoWhenThereIsNothingToReport)
                                         "Every DLL found in the search folders is on the plug-in list."}),
               notes);
     ClearReport();
+}
+
+// The rows come in the very order the list control's own ascending sort
+// gives them, whatever the letter case, marks and duplicates, and the list
+// keeps sorting afterwards.
+TEST(ListPage, RowsInTheListControlsOwnOrder)
+{
+    PreparePages();
+    const char* names[] = {"delay", "Delay", "DELAY", "\xC9" "chos", "echo", "Echo-2", "echo2", "_Tape", "10 Band",
+                           "9 Band", "Delay", "Delay", "a", "B", "", "Zz", "zZ"};
+    for (const char* name : names) {
+        PluginRecord record{};
+        CopyText(record.FullName, name);
+        PluginList.append(record);
+    }
+    HWND reference = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT | LVS_SORTASCENDING, 0, 0, 200, 200,
+                                     nullptr, nullptr, nullptr, nullptr);
+    for (PluginRecord& record : PluginList) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.pszText = record.FullName;
+        item.lParam = reinterpret_cast<LPARAM>(&record);
+        SendMessageA(reference, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+
+    HWND page = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LIST), nullptr, DlgListProc, 0);
+    HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
+    ASSERT_EQ(static_cast<LRESULT>(PluginList.count), SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < static_cast<int>(PluginList.count); ++row)
+        EXPECT_EQ(RowRecord(reference, row), RowRecord(list, row)) << "row " << row << ": " << Cell(list, row, 0);
+    EXPECT_TRUE(GetWindowLongPtrA(list, GWL_STYLE) & LVS_SORTASCENDING);
+    DestroyWindow(page);
+    DestroyWindow(reference);
 }

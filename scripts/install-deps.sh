@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(wine wine32:i386 g++-mingw-w64-i686 mingw-w64-tools cmake make
-          googletest fp-utils xvfb xauth imagemagick fonts-wine python3)
+          googletest fp-utils xvfb xauth imagemagick fonts-wine python3 nsis)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

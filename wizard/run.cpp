@@ -94,7 +94,7 @@ void ShowProgress(const char* path)
         RepaintProgress();
 }
 
-// Step 11 of the analysis, inside the plug-in trap region.
+// The part of the analysis that runs inside the plug-in trap region.
 void ProbeDll(PluginRecord& record, const char* entryName, const char* path, bool created)
 {
     FillFileFields(record, entryName, path);

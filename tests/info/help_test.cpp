@@ -111,7 +111,7 @@ TEST(HelpLauncher, OpensTheBuiltHelpFileInTheSystemViewer)
     HWND tree = nullptr;
     EnumChildWindows(viewer, FindTree, reinterpret_cast<LPARAM>(&tree));
     ASSERT_NE(nullptr, tree);
-    EXPECT_EQ(18u, TreeView_GetCount(tree)) << "the contents of the help file";
+    EXPECT_EQ(19u, TreeView_GetCount(tree)) << "the contents of the help file";
     SaveScreenshot(viewer, "help_viewer");
     DestroyWindow(viewer);
 }

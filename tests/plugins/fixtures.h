@@ -99,7 +99,8 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   fpu_unmask.dll     unmasks the x87 exceptions in effOpen (control word 0x1332)
 //   fpu_nan.dll        computes 0.0/0.0 in effOpen (harmless while they are masked)
 //   overflow.dll       overflows its stack in effOpen
-//   kill_open.dll      ends the process in effOpen (TerminateProcess, exit code 3)
+//   kill_open.dll      ends the process in effOpen (TerminateProcess through a pointer
+//                      it looked up itself, exit code 3)
 //   fault_main_hang.dll access violation in the entry point; its process-detach
 //                      handler then never returns
 //   needs_helper.dll   imports plugin_helper.dll, which must be found beside it

@@ -87,7 +87,12 @@ void CopyReport(HWND dialog)
         return;
     memcpy(GlobalLock(memory), text.c_str(), text.size() + 1);
     GlobalUnlock(memory);
-    if (OpenClipboard(dialog)) {
+    // Another program (a clipboard viewer, or one reading what we copied last)
+    // may hold the clipboard for a moment: try again for a short while.
+    bool opened = false;
+    for (int attempt = 0; attempt < 25 && !(opened = OpenClipboard(dialog)); ++attempt)
+        Sleep(20);
+    if (opened) {
         EmptyClipboard();
         if (SetClipboardData(CF_TEXT, memory))
             memory = nullptr;   // the clipboard owns it now

@@ -50,18 +50,30 @@ bool BaseName(const char* form, char (&name)[10])
 }
 
 // Redrawing the progress page costs more than analysing a known plug-in
-// (each new line scrolls the list), so lines are added with the list's
-// drawing held back and the page is brought up to date every 50 ms, or less
-// often where a repaint takes longer than a fifth of that: the page never
-// takes more than a fifth of the time. The status line is drawn before
-// every probe in any case: a plug-in that hangs or crashes is then named on
-// screen.
+// (each new line scrolls the list, each new status text is laid out again),
+// so the page is brought up to date every 100 ms, or less often where a
+// repaint takes longer than a ninth of that: drawing never takes more than a
+// tenth of the time. Lines are added with the list's drawing held back, and
+// the status line takes the latest path only when it is drawn: what reaches
+// the screen is the same as if every path were drawn at once. Before every
+// probe the status line is drawn in any case: a plug-in that hangs or
+// crashes is then named on screen.
 DWORD lastRepaint;
 DWORD repaintCost;
+char waitingPath[PATH_TEXT_SIZE];   // the status line's next text, or empty
+
+void ShowWaitingPath()
+{
+    if (!waitingPath[0])
+        return;
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, waitingPath);
+    waitingPath[0] = 0;
+}
 
 void RepaintProgress()
 {
     DWORD start = GetTickCount();
+    ShowWaitingPath();
     HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
@@ -86,12 +98,21 @@ void ShowProgress(const char* path)
 {
     if (!progressWindow)
         return;
-    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, path);
+    CopyText(waitingPath, path);
     HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     AddProgressLine(list, path);
-    if (GetTickCount() - lastRepaint >= std::max<DWORD>(50, 4 * repaintCost))
+    if (GetTickCount() - lastRepaint >= std::max<DWORD>(100, 9 * repaintCost))
         RepaintProgress();
+}
+
+// The DLL about to be probed, on screen.
+void ShowProbedPath()
+{
+    if (!progressWindow)
+        return;
+    ShowWaitingPath();
+    UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
 }
 
 // The part of the analysis that runs inside the plug-in trap region.
@@ -307,8 +328,7 @@ void AnalyseDll(const char* path)
         ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
         TraceFailurePoint("Detailed plug scan");
-        if (progressWindow)
-            UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
+        ShowProbedPath();
         BeginProbeMarker(path, entryName, created);
         // The name is filled inside the region, before the plug-in runs.
         WatchProbe(record.FullName);

@@ -14,6 +14,7 @@
 #include "probe/scan.h"
 #include "probe/watchdog.h"
 #include "resource.h"
+#include "wizard/handles.h"
 #include "wizard/recovery.h"
 #include "wizard/registry.h"
 #include "wizard/report.h"
@@ -247,9 +248,8 @@ bool MakeEntryName(const char* path, char (&name)[10])
     // directory entry carries; looking it up alone spares resolving every
     // folder of the path. (A name with wildcards would match other files.)
     WIN32_FIND_DATAA file;
-    HANDLE find = strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file);
-    if (find != INVALID_HANDLE_VALUE) {
-        FindClose(find);
+    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
+    if (find.isOpen()) {
         const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
         if (BaseName(shortName, name))
             return true;

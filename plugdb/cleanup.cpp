@@ -17,11 +17,12 @@ bool DeleteIfAdapterClass(HKEY area, const char* name)
     return true;
 }
 
-// HKEY_CLASSES_ROOT\name with full access, or null.
-HKEY OpenClassArea(const char* name)
+// HKEY_CLASSES_ROOT\name with full access; not open when it cannot be opened.
+RegKey OpenClassArea(const char* name)
 {
-    HKEY area;
-    return RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_ALL_ACCESS, &area) == ERROR_SUCCESS ? area : nullptr;
+    RegKey area;
+    RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_ALL_ACCESS, area.receive());
+    return area;
 }
 
 void DeleteAdapterClasses(const RegKey& area)
@@ -36,15 +37,15 @@ void RegistryCleanup()
 {
     TraceOperation("Registry cleanup");
     TraceFailurePoint("init");
-    RegKey clsid(OpenClassArea("CLSID"));
+    RegKey clsid = OpenClassArea("CLSID");
     TraceOperation("CLSID");
     DeleteAdapterClasses(clsid);
     clsid.close();
 
     TraceOperation("TilvSynths");
-    DeleteAdapterClasses(RegKey(OpenClassArea("TilvSoftSynths")));
+    DeleteAdapterClasses(OpenClassArea("TilvSoftSynths"));
     TraceOperation("Filter");
-    DeleteAdapterClasses(RegKey(OpenClassArea("Filter")));
+    DeleteAdapterClasses(OpenClassArea("Filter"));
 
     // A host's cache of the DirectX plug-ins it has seen; it rebuilds it.
     TraceOperation("DxCache");

@@ -11,6 +11,14 @@ public:
     ~RegKey() { close(); }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept : key_(other.release()) {}
+    RegKey& operator=(RegKey&& other) noexcept
+    {
+        HKEY key = other.release();
+        close();
+        key_ = key;
+        return *this;
+    }
 
     // For the calls that hand back a new key through a pointer.
     HKEY* receive() { close(); return &key_; }
@@ -21,6 +29,13 @@ public:
         if (key_)
             RegCloseKey(key_);
         key_ = nullptr;
+    }
+    // Hands the key out, to be closed by whoever takes it.
+    HKEY release()
+    {
+        HKEY key = key_;
+        key_ = nullptr;
+        return key;
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
@@ -122,7 +123,9 @@ void DeleteEntry(const char* entryName)
         RegDeleteKeyA(plugins, entryName);
 }
 
-void UserSetup(HKEY paths)
+// The search-path page writes through pathsKey while it can be shown; the
+// key is closed as soon as the page is done with, before the scan.
+void UserSetup(RegKey paths)
 {
     pathsKey = paths;
     ShowRunPage(IDD_PATHS, DlgPathsProc);
@@ -130,7 +133,6 @@ void UserSetup(HKEY paths)
         MessageBoxA(nullptr, NO_PATHS_TEXT, ERROR_CAPTION, MB_OK);
         ShowRunPage(IDD_PATHS, DlgPathsProc);
     }
-    RegCloseKey(pathsKey);
     pathsKey = nullptr;
 }
 
@@ -202,7 +204,7 @@ void Run(HINSTANCE instance)
     ShowRunPage(IDD_WELCOME, DlgWelcomeProc);
 
     TraceFailurePoint("Path configuration");
-    HKEY paths = LoadSearchPaths();
+    RegKey paths = LoadSearchPaths();
     TraceFailurePoint("Checking user defaults");
     ReadWizardOptions();
     TraceFailurePoint("Setup defaults");
@@ -210,7 +212,7 @@ void Run(HINSTANCE instance)
     RecoverMarkedPlugin();
 
     TraceFailurePoint("User setup");
-    UserSetup(paths);
+    UserSetup(std::move(paths));
 
     ScanAndAnalyse();
 

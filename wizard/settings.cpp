@@ -78,10 +78,10 @@ void AdoptCommonFolder(HKEY paths)
 
 } // namespace
 
-HKEY LoadSearchPaths()
+RegKey LoadSearchPaths()
 {
-    HKEY paths = nullptr;
-    CreateKey(HKEY_LOCAL_MACHINE, PATHS_KEY, &paths);
+    RegKey paths;
+    CreateKey(HKEY_LOCAL_MACHINE, PATHS_KEY, paths.receive());
     DWORD values = 0;
     RegQueryInfoKeyA(paths, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);

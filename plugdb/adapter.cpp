@@ -1,6 +1,7 @@
 #include "plugdb/adapter.h"
 #include <objbase.h>
 #include "plugdb/cleanup.h"
+#include "plugdb/sweep.h"
 #include "wizard/state.h"
 
 namespace {
@@ -67,4 +68,12 @@ void UnregisterAdapter()
     }
     TraceFailurePoint("Cleaning up");
     CoFreeUnusedLibraries();
+}
+
+void ResetConfiguration()
+{
+    UnregisterAdapter();
+    ClearTouchFlags();
+    DeleteUntouched();
+    RegistryCleanup();
 }

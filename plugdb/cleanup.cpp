@@ -1,6 +1,5 @@
 #include "plugdb/cleanup.h"
 #include <cstring>
-#include "plugdb/adapter.h"
 #include "plugdb/sweep.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
@@ -53,12 +52,4 @@ void RegistryCleanup()
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Sonic Foundry", 0, MAXIMUM_ALLOWED, sonicFoundry.receive())
         == ERROR_SUCCESS)
         EliminateSubkey(sonicFoundry, "DxCache");
-}
-
-void ResetConfiguration()
-{
-    UnregisterAdapter();
-    ClearTouchFlags();
-    DeleteUntouched();
-    RegistryCleanup();
 }

@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <cstdio>
 #include <cstring>
+#include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -116,6 +117,24 @@ void RegisterComClass(const char* classText, const char* displayName, const char
         WriteTextValue(server, nullptr, libraryPath);
 }
 
+// The base of the last path component, cut at its last dot (unless that
+// would leave nothing) and at eight characters. False when only dots or
+// nothing would remain, since such a name would open "Plug-Ins" itself.
+bool BaseName(const char* form, char (&name)[10])
+{
+    const char* base = strrchr(form, '\\');
+    base = base ? base + 1 : form;
+    size_t length = strlen(base);
+    const char* dot = strrchr(base, '.');
+    if (dot && dot != base)
+        length = dot - base;
+    if (length > 8)
+        length = 8;
+    memset(name, 0, sizeof name);
+    memcpy(name, base, length);
+    return strspn(name, ".") != length;
+}
+
 } // namespace
 
 void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage)
@@ -181,4 +200,30 @@ void WriteVstData(HKEY entryKey, PluginRecord* record)
         WriteDwordValue(entryKey, f.name, record->*f.field);
     WriteDwordValue(entryKey, "addVstPrefix", WizardOptions.noPrefix ? 0 : 1);
     WriteDwordValue(entryKey, "touch", 1);
+}
+
+void FillFileFields(PluginRecord& record, const char* entryName, const char* path)
+{
+    CopyText(record.DosName, entryName);
+    const char* longName = strrchr(path, '\\');
+    CopyText(record.FullName, longName ? longName + 1 : path);
+    if (char* dot = strrchr(record.FullName, '.'))
+        *dot = 0;
+    CopyText(record.FullPath, path);
+}
+
+bool MakeEntryName(const char* path, char (&name)[10])
+{
+    // The short form's last part is the file's own short name, which the
+    // directory entry carries; looking it up alone spares resolving every
+    // folder of the path. (A name with wildcards would match other files.)
+    WIN32_FIND_DATAA file;
+    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
+    if (find.isOpen()) {
+        const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
+        if (BaseName(shortName, name))
+            return true;
+    }
+    // No short name to be had: the long name stands in for it.
+    return BaseName(path, name);
 }

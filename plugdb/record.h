@@ -41,3 +41,12 @@ void WriteVstData(HKEY entryKey, PluginRecord* record);
 // The 38-character class identifier text of a record: the plug-in class
 // ("{141AC902-...") or its property page class ("{141AC903-...").
 void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage);
+
+// The file fields of a probed DLL's record: DosName (the entry name),
+// FullName (the long file name without its extension) and FullPath.
+void FillFileFields(PluginRecord& record, const char* entryName, const char* path);
+
+// The entry name of a DLL: the base of its short (8.3) file name, at most
+// eight characters (the long name's when it has no short one). False when
+// no usable name can be made.
+bool MakeEntryName(const char* path, char (&name)[10]);

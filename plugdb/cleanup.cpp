@@ -1,16 +1,14 @@
 #include "plugdb/cleanup.h"
-#include <cstring>
+#include "plugdb/record.h"
 #include "plugdb/sweep.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 
 namespace {
 
-// The classes of the plug-ins and of their property pages. The case of the
-// letters counts: only the names the record writer makes are matched.
 bool DeleteIfAdapterClass(HKEY area, const char* name)
 {
-    if (strncmp(name, "{141AC902-", 10) != 0 && strncmp(name, "{141AC903-", 10) != 0)
+    if (!IsAdapterClassName(name))
         return false;
     EliminateSubkey(area, name);
     return true;

@@ -140,8 +140,9 @@ bool BaseName(const char* form, char (&name)[10])
 void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage)
 {
     const unsigned char* dos = reinterpret_cast<const unsigned char*>(record.DosName);
-    snprintf(text, sizeof text, "{141AC90%c-%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-             propertyPage ? '3' : '2', record.uniqueId >> 16, record.uniqueId & 0xFFFF,
+    snprintf(text, sizeof text, "%s%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             propertyPage ? PROPERTY_PAGE_CLASS_PREFIX : PLUGIN_CLASS_PREFIX, record.uniqueId >> 16,
+             record.uniqueId & 0xFFFF,
              dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
 }
 

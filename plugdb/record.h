@@ -1,6 +1,7 @@
 // The plug-in record and its registry entry under "Plug-Ins".
 #pragma once
 #include <windows.h>
+#include <cstring>
 
 // One plug-in's record, stored field by field under registry values of the
 // same names. A plain record: copied whole, owns no pointers.
@@ -38,8 +39,21 @@ extern DWORD subdivideGroup;
 void ReadVstData(HKEY entryKey, PluginRecord* record);
 void WriteVstData(HKEY entryKey, PluginRecord* record);
 
-// The 38-character class identifier text of a record: the plug-in class
-// ("{141AC902-...") or its property page class ("{141AC903-...").
+// Every class identifier the record writer makes begins with one of these:
+// the plug-in's class, and its property page's.
+const char PLUGIN_CLASS_PREFIX[] = "{141AC902-";
+const char PROPERTY_PAGE_CLASS_PREFIX[] = "{141AC903-";
+
+// A key named after one of those classes. The case of the letters counts:
+// only the names the record writer makes are matched.
+inline bool IsAdapterClassName(const char* name)
+{
+    return strncmp(name, PLUGIN_CLASS_PREFIX, sizeof PLUGIN_CLASS_PREFIX - 1) == 0
+           || strncmp(name, PROPERTY_PAGE_CLASS_PREFIX, sizeof PROPERTY_PAGE_CLASS_PREFIX - 1) == 0;
+}
+
+// The 38-character class identifier text of a record: the plug-in class or
+// its property page class.
 void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage);
 
 // The file fields of a probed DLL's record: DosName (the entry name),

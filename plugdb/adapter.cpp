@@ -6,10 +6,6 @@
 
 namespace {
 
-// Loaded by its name alone, so the usual search applies and the copy beside
-// the program is found first. It stays loaded until the process ends.
-const char ADAPTER_LIBRARY[] = "OLVST.DLL";
-
 typedef HRESULT(STDAPICALLTYPE* SelfRegistration)();
 
 void ShowError(const char* text)
@@ -27,7 +23,7 @@ bool RegisterAdapter()
     RegistryCleanup();
 
     TraceFailurePoint("LoadLib");
-    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY);
+    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY_NAME);
     if (!library) {
         ShowError("Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during registration.");
         return false;
@@ -52,7 +48,7 @@ void UnregisterAdapter()
     TraceOperation("Unregister VST-DX DLL");
     TraceFailurePoint("init");
     TraceFailurePoint("loadlib");
-    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY);
+    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY_NAME);
     if (!library) {
         ShowError("Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during unregistration.");
         return;

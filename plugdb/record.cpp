@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <cstdio>
 #include <cstring>
+#include "plugdb/adapter.h"
 #include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
@@ -11,8 +12,6 @@ DWORD subdivideCount;
 DWORD subdivideGroup;
 
 namespace {
-
-const char ADAPTER_LIBRARY[] = "OlVst.dll";
 
 // The 32-bit fields in the order they are read and written.
 struct DwordField {
@@ -66,7 +65,7 @@ bool AdapterLibraryPath(char (&path)[256])
         char* slash = strrchr(module, '\\');
         if (slash)
             slash[1] = 0;
-        if (CopyText(path, module) && AppendText(path, ADAPTER_LIBRARY))
+        if (CopyText(path, module) && AppendText(path, ADAPTER_LIBRARY_FILE))
             return true;
         if (attempt == 0) {
             char shortForm[MAX_PATH + 1];

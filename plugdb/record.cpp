@@ -52,30 +52,21 @@ void FormatClassId(char (&text)[64], const GUID& id)
              id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
 }
 
-// "OlVst.dll" in the program's folder. False when that path does not fit
-// its 256-character buffer even in its short form: a cut path would name
-// the wrong file.
+// The adapter library in the program's folder. False when that path does
+// not fit its 256-character buffer even in its short form: a cut path would
+// name the wrong file.
 bool AdapterLibraryPath(char (&path)[256])
 {
-    char module[MAX_PATH + 1];
-    DWORD length = GetModuleFileNameA(moduleInstance, module, sizeof module);
-    if (length == 0 || length >= sizeof module)
+    char folder[MAX_PATH + 1];
+    if (!ModuleFilePath(moduleInstance, folder, sizeof folder, ""))
         return false;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        char* slash = strrchr(module, '\\');
-        if (slash)
-            slash[1] = 0;
-        if (CopyText(path, module) && AppendText(path, ADAPTER_LIBRARY_FILE))
-            return true;
-        if (attempt == 0) {
-            char shortForm[MAX_PATH + 1];
-            length = GetShortPathNameA(module, shortForm, sizeof shortForm);
-            if (length == 0 || length >= sizeof shortForm)
-                return false;
-            CopyText(module, shortForm);
-        }
-    }
-    return false;
+    if (CopyText(path, folder) && AppendText(path, ADAPTER_LIBRARY_FILE))
+        return true;
+    char shortForm[MAX_PATH + 1];
+    DWORD length = GetShortPathNameA(folder, shortForm, sizeof shortForm);
+    if (length == 0 || length >= sizeof shortForm)
+        return false;
+    return CopyText(path, shortForm) && AppendText(path, ADAPTER_LIBRARY_FILE);
 }
 
 // "VST", the subdivide group, a space and the name, cut so that "_P" still

@@ -119,3 +119,9 @@ extern DWORD editSelectedPlugin;        // 1: the options dialog edits the selec
 extern const char* loadErrorPluginName; // shown by the load-error page
 extern HWND pluginListView;             // the list page's list control
 extern int rememberedRow;               // row the list page selects after a rebuild; -1 none
+
+// The path of module's file into path[size]; given a name, the path of the
+// file of that name in the same folder ("" gives the folder, with its
+// backslash). False when there is none or it does not fit: a cut path would
+// name another file.
+bool ModuleFilePath(HMODULE module, char* path, DWORD size, const char* name = nullptr);

@@ -3,7 +3,6 @@
 #include "about/help.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
-#include "wizard/text.h"
 
 HMODULE (WINAPI* loadHelpLibrary)(LPCSTR name) = LoadLibraryA;
 
@@ -32,11 +31,8 @@ HMODULE LoadRegisteredHelpLibrary()
         return nullptr;
     path[size] = 0;
     if (type == REG_EXPAND_SZ) {
-        char expanded[260];
-        DWORD length = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
-        if (length == 0 || length > sizeof expanded)
+        if (!ExpandText(path, sizeof path))
             return nullptr;
-        CopyText(path, expanded);
     } else if (type != REG_SZ) {
         return nullptr;
     }

@@ -55,5 +55,10 @@ bool ReadDwordValue(HKEY key, const char* name, DWORD* target);
 // empty and gives false.
 bool ReadTextValue(HKEY key, const char* name, char* buffer, DWORD size);
 
+// Expands the environment variables of a REG_EXPAND_SZ text in its own
+// buffer, text[size]. False when the expansion fails or does not fit; the
+// text is then as it was.
+bool ExpandText(char* text, DWORD size);
+
 LONG WriteDwordValue(HKEY key, const char* name, DWORD value);
 LONG WriteTextValue(HKEY key, const char* name, const char* text);   // REG_SZ, length + 1 bytes

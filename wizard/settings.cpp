@@ -23,13 +23,8 @@ Folder FolderFromData(DWORD type, const char* data, DWORD size, char* folder)
         return Folder::TooLong;
     memcpy(folder, data, length);
     folder[length] = 0;
-    if (type == REG_EXPAND_SZ) {
-        char expanded[PATH_TEXT_SIZE];
-        DWORD needed = ExpandEnvironmentStringsA(folder, expanded, sizeof expanded);
-        if (needed == 0 || needed > sizeof expanded)
-            return Folder::TooLong;
-        memcpy(folder, expanded, needed);
-    }
+    if (type == REG_EXPAND_SZ && !ExpandText(folder, PATH_TEXT_SIZE))
+        return Folder::TooLong;
     return folder[0] ? Folder::Read : Folder::NotAText;
 }
 

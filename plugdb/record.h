@@ -2,15 +2,16 @@
 #pragma once
 #include <windows.h>
 #include <cstring>
+#include "wizard/text.h"
 
 // One plug-in's record, stored field by field under registry values of the
 // same names. A plain record: copied whole, owns no pointers.
 struct PluginRecord {
     GUID  clsidPlug;
     GUID  clsidProps;
-    char  FullName[1024];
-    char  FullPath[1024];
-    char  PresetPath[1024];
+    char  FullName[PATH_TEXT_SIZE];
+    char  FullPath[PATH_TEXT_SIZE];
+    char  PresetPath[PATH_TEXT_SIZE];
     char  DosName[14];
     DWORD uniqueId;
     DWORD isVst;

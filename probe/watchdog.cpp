@@ -161,7 +161,7 @@ DWORD WINAPI Watch(void* ready)
                 timeout = limit - elapsed;
             } else {
                 askedStep = step;
-                char name[1024];
+                char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
                 HangAnswer answer = askAboutHang ? askAboutHang(name, text, since, StillWaiting) : HANG_WAIT;
                 if (answer == HANG_SKIP && StillWaiting() && !SendOut(step))

@@ -9,9 +9,9 @@ const char VST_KEY[] = "Software\\Vst";
 enum class Folder { Read, NotAText, TooLong };
 
 // A folder text from raw value data. Only text types name a folder. The
-// text must end inside the 1024-byte buffer: data of 1024 bytes or more
-// without a terminating zero is a path of more than 1023 characters, too long
-// to be a folder (cutting it would name another folder).
+// text must end inside a path text: data that fills one or more without a
+// terminating zero is a path too long to be a folder (cutting it would name
+// another folder).
 Folder FolderFromData(DWORD type, const char* data, DWORD size, char* folder)
 {
     if (type != REG_SZ && type != REG_EXPAND_SZ)

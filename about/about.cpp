@@ -56,9 +56,8 @@ bool GetVersionString(HMODULE module, const char* key, char* out, size_t size)
     if (size)
         out[0] = 0;
     char path[260];
-    DWORD length = GetModuleFileNameA(module, path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return false;   // no path, or a cut one that would name another file
+    if (!ModuleFilePath(module, path, sizeof path))
+        return false;
 
     DWORD unused = 0;
     DWORD infoSize = GetFileVersionInfoSizeA(path, &unused);

@@ -3,7 +3,6 @@
 #include "about/help.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
-#include "wizard/text.h"
 
 HMODULE (WINAPI* loadHelpLibrary)(LPCSTR name) = LoadLibraryA;
 
@@ -11,6 +10,7 @@ namespace {
 
 typedef HWND (WINAPI* HtmlHelpEntry)(HWND, LPCSTR, UINT, DWORD_PTR);
 
+const char HELP_FILE[] = "olvst.chm";
 const char HELP_CONTROL_SERVER[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 const WORD HTML_HELP_A_ORDINAL = 14;
 const UINT HH_DISPLAY_TOPIC = 0;
@@ -31,11 +31,8 @@ HMODULE LoadRegisteredHelpLibrary()
         return nullptr;
     path[size] = 0;
     if (type == REG_EXPAND_SZ) {
-        char expanded[260];
-        DWORD length = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
-        if (length == 0 || length > sizeof expanded)
+        if (!ExpandText(path, sizeof path))
             return nullptr;
-        CopyText(path, expanded);
     } else if (type != REG_SZ) {
         return nullptr;
     }
@@ -71,17 +68,8 @@ HWND CallHtmlHelp(HWND caller, const char* file, UINT command, DWORD_PTR data)
 
 HWND ShowHelp()
 {
-    // The help file lies beside the program. A path that does not fit is not
-    // cut: a cut one would name some other file.
     char path[256];
-    DWORD length = GetModuleFileNameA(moduleInstance, path, sizeof path);
-    if (length == 0 || length >= sizeof path)
-        return nullptr;
-    char* slash = strrchr(path, '\\');
-    if (!slash)
-        return nullptr;
-    *slash = 0;
-    if (!AppendText(path, "\\olvst.chm"))
+    if (!ModuleFilePath(moduleInstance, path, sizeof path, HELP_FILE))
         return nullptr;
     return CallHtmlHelp(GetDesktopWindow(), path, HH_DISPLAY_TOPIC, 0);
 }

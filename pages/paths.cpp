@@ -5,7 +5,7 @@
 // line's position is its entry's position. Each folder is stored in "Paths"
 // as a value whose name and data are both the folder.
 #include "pages/pages.h"
-#include "plugdb/cleanup.h"
+#include "plugdb/adapter.h"
 #include "resource.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"

@@ -1,13 +1,10 @@
 #include "plugdb/adapter.h"
 #include <objbase.h>
 #include "plugdb/cleanup.h"
+#include "plugdb/sweep.h"
 #include "wizard/state.h"
 
 namespace {
-
-// Loaded by its name alone, so the usual search applies and the copy beside
-// the program is found first. It stays loaded until the process ends.
-const char ADAPTER_LIBRARY[] = "OLVST.DLL";
 
 typedef HRESULT(STDAPICALLTYPE* SelfRegistration)();
 
@@ -26,7 +23,7 @@ bool RegisterAdapter()
     RegistryCleanup();
 
     TraceFailurePoint("LoadLib");
-    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY);
+    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY_NAME);
     if (!library) {
         ShowError("Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during registration.");
         return false;
@@ -51,7 +48,7 @@ void UnregisterAdapter()
     TraceOperation("Unregister VST-DX DLL");
     TraceFailurePoint("init");
     TraceFailurePoint("loadlib");
-    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY);
+    HMODULE library = LoadLibraryA(ADAPTER_LIBRARY_NAME);
     if (!library) {
         ShowError("Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during unregistration.");
         return;
@@ -67,4 +64,12 @@ void UnregisterAdapter()
     }
     TraceFailurePoint("Cleaning up");
     CoFreeUnusedLibraries();
+}
+
+void ResetConfiguration()
+{
+    UnregisterAdapter();
+    ClearTouchFlags();
+    DeleteUntouched();
+    RegistryCleanup();
 }

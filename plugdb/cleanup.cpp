@@ -1,27 +1,25 @@
 #include "plugdb/cleanup.h"
-#include <cstring>
-#include "plugdb/adapter.h"
+#include "plugdb/record.h"
 #include "plugdb/sweep.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 
 namespace {
 
-// The classes of the plug-ins and of their property pages. The case of the
-// letters counts: only the names the record writer makes are matched.
 bool DeleteIfAdapterClass(HKEY area, const char* name)
 {
-    if (strncmp(name, "{141AC902-", 10) != 0 && strncmp(name, "{141AC903-", 10) != 0)
+    if (!IsAdapterClassName(name))
         return false;
     EliminateSubkey(area, name);
     return true;
 }
 
-// HKEY_CLASSES_ROOT\name with full access, or null.
-HKEY OpenClassArea(const char* name)
+// HKEY_CLASSES_ROOT\name with full access; not open when it cannot be opened.
+RegKey OpenClassArea(const char* name)
 {
-    HKEY area;
-    return RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_ALL_ACCESS, &area) == ERROR_SUCCESS ? area : nullptr;
+    RegKey area;
+    RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_ALL_ACCESS, area.receive());
+    return area;
 }
 
 void DeleteAdapterClasses(const RegKey& area)
@@ -36,15 +34,15 @@ void RegistryCleanup()
 {
     TraceOperation("Registry cleanup");
     TraceFailurePoint("init");
-    RegKey clsid(OpenClassArea("CLSID"));
+    RegKey clsid = OpenClassArea("CLSID");
     TraceOperation("CLSID");
     DeleteAdapterClasses(clsid);
     clsid.close();
 
     TraceOperation("TilvSynths");
-    DeleteAdapterClasses(RegKey(OpenClassArea("TilvSoftSynths")));
+    DeleteAdapterClasses(OpenClassArea("TilvSoftSynths"));
     TraceOperation("Filter");
-    DeleteAdapterClasses(RegKey(OpenClassArea("Filter")));
+    DeleteAdapterClasses(OpenClassArea("Filter"));
 
     // A host's cache of the DirectX plug-ins it has seen; it rebuilds it.
     TraceOperation("DxCache");
@@ -52,12 +50,4 @@ void RegistryCleanup()
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Sonic Foundry", 0, MAXIMUM_ALLOWED, sonicFoundry.receive())
         == ERROR_SUCCESS)
         EliminateSubkey(sonicFoundry, "DxCache");
-}
-
-void ResetConfiguration()
-{
-    UnregisterAdapter();
-    ClearTouchFlags();
-    DeleteUntouched();
-    RegistryCleanup();
 }

@@ -2,6 +2,8 @@
 #include <objbase.h>
 #include <cstdio>
 #include <cstring>
+#include "plugdb/adapter.h"
+#include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -10,8 +12,6 @@ DWORD subdivideCount;
 DWORD subdivideGroup;
 
 namespace {
-
-const char ADAPTER_LIBRARY[] = "OlVst.dll";
 
 // The 32-bit fields in the order they are read and written.
 struct DwordField {
@@ -52,30 +52,21 @@ void FormatClassId(char (&text)[64], const GUID& id)
              id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
 }
 
-// "OlVst.dll" in the program's folder. False when that path does not fit
-// its 256-character buffer even in its short form: a cut path would name
-// the wrong file.
+// The adapter library in the program's folder. False when that path does
+// not fit its 256-character buffer even in its short form: a cut path would
+// name the wrong file.
 bool AdapterLibraryPath(char (&path)[256])
 {
-    char module[MAX_PATH + 1];
-    DWORD length = GetModuleFileNameA(moduleInstance, module, sizeof module);
-    if (length == 0 || length >= sizeof module)
+    char folder[MAX_PATH + 1];
+    if (!ModuleFilePath(moduleInstance, folder, sizeof folder, ""))
         return false;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        char* slash = strrchr(module, '\\');
-        if (slash)
-            slash[1] = 0;
-        if (CopyText(path, module) && AppendText(path, ADAPTER_LIBRARY))
-            return true;
-        if (attempt == 0) {
-            char shortForm[MAX_PATH + 1];
-            length = GetShortPathNameA(module, shortForm, sizeof shortForm);
-            if (length == 0 || length >= sizeof shortForm)
-                return false;
-            CopyText(module, shortForm);
-        }
-    }
-    return false;
+    if (CopyText(path, folder) && AppendText(path, ADAPTER_LIBRARY_FILE))
+        return true;
+    char shortForm[MAX_PATH + 1];
+    DWORD length = GetShortPathNameA(folder, shortForm, sizeof shortForm);
+    if (length == 0 || length >= sizeof shortForm)
+        return false;
+    return CopyText(path, shortForm) && AppendText(path, ADAPTER_LIBRARY_FILE);
 }
 
 // "VST", the subdivide group, a space and the name, cut so that "_P" still
@@ -116,13 +107,32 @@ void RegisterComClass(const char* classText, const char* displayName, const char
         WriteTextValue(server, nullptr, libraryPath);
 }
 
+// The base of the last path component, cut at its last dot (unless that
+// would leave nothing) and at eight characters. False when only dots or
+// nothing would remain, since such a name would open "Plug-Ins" itself.
+bool BaseName(const char* form, char (&name)[10])
+{
+    const char* base = strrchr(form, '\\');
+    base = base ? base + 1 : form;
+    size_t length = strlen(base);
+    const char* dot = strrchr(base, '.');
+    if (dot && dot != base)
+        length = dot - base;
+    if (length > 8)
+        length = 8;
+    memset(name, 0, sizeof name);
+    memcpy(name, base, length);
+    return strspn(name, ".") != length;
+}
+
 } // namespace
 
 void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPage)
 {
     const unsigned char* dos = reinterpret_cast<const unsigned char*>(record.DosName);
-    snprintf(text, sizeof text, "{141AC90%c-%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-             propertyPage ? '3' : '2', record.uniqueId >> 16, record.uniqueId & 0xFFFF,
+    snprintf(text, sizeof text, "%s%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             propertyPage ? PROPERTY_PAGE_CLASS_PREFIX : PLUGIN_CLASS_PREFIX, record.uniqueId >> 16,
+             record.uniqueId & 0xFFFF,
              dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
 }
 
@@ -181,4 +191,30 @@ void WriteVstData(HKEY entryKey, PluginRecord* record)
         WriteDwordValue(entryKey, f.name, record->*f.field);
     WriteDwordValue(entryKey, "addVstPrefix", WizardOptions.noPrefix ? 0 : 1);
     WriteDwordValue(entryKey, "touch", 1);
+}
+
+void FillFileFields(PluginRecord& record, const char* entryName, const char* path)
+{
+    CopyText(record.DosName, entryName);
+    const char* longName = strrchr(path, '\\');
+    CopyText(record.FullName, longName ? longName + 1 : path);
+    if (char* dot = strrchr(record.FullName, '.'))
+        *dot = 0;
+    CopyText(record.FullPath, path);
+}
+
+bool MakeEntryName(const char* path, char (&name)[10])
+{
+    // The short form's last part is the file's own short name, which the
+    // directory entry carries; looking it up alone spares resolving every
+    // folder of the path. (A name with wildcards would match other files.)
+    WIN32_FIND_DATAA file;
+    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
+    if (find.isOpen()) {
+        const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
+        if (BaseName(shortName, name))
+            return true;
+    }
+    // No short name to be had: the long name stands in for it.
+    return BaseName(path, name);
 }

@@ -1,4 +1,5 @@
 #include "probe/image.h"
+#include "wizard/handles.h"
 #include "wizard/text.h"
 
 namespace {
@@ -10,18 +11,6 @@ bool ReadAt(HANDLE file, DWORD offset, void* buffer, DWORD size)
     return SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
            ReadFile(file, buffer, size, &got, nullptr) && got == size;
 }
-
-class FileHolder {
-public:
-    explicit FileHolder(HANDLE file) : file_(file) {}
-    ~FileHolder() { if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_); }
-    FileHolder(const FileHolder&) = delete;
-    FileHolder& operator=(const FileHolder&) = delete;
-    operator HANDLE() const { return file_; }
-
-private:
-    HANDLE file_;
-};
 
 const WORD MAX_SECTIONS = 96;
 const int MAX_IMPORTS = 512;
@@ -87,9 +76,9 @@ ImageFinding InspectImage(const char* path, DWORD* detail, char* missing, size_t
         *detail = static_cast<DWORD>(length);
         return IMAGE_PATH_TOO_LONG;
     }
-    FileHolder file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    if (file == INVALID_HANDLE_VALUE)
+    KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (!file.isOpen())
         return IMAGE_NOTHING_FOUND;
 
     IMAGE_DOS_HEADER dos;

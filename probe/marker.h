@@ -3,13 +3,14 @@
 // start of a run means the run before it ended inside that DLL's probe.
 #pragma once
 #include <windows.h>
+#include "wizard/text.h"
 
 #define PROBE_MARKER_VALUE "ProbeMarker"
 
 // The value's data, REG_BINARY of exactly this size; every text is
 // zero-terminated inside its field.
 struct ProbeMarker {
-    char FullPath[1024];
+    char FullPath[PATH_TEXT_SIZE];
     char DosName[10];       // the entry name under "Plug-Ins"
     char step[64];          // the probe's last step, as traceProbeStep holds it
     DWORD newEntry;         // 1: the entry was created for this probe

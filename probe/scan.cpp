@@ -1,6 +1,7 @@
 #include "probe/scan.h"
 #include <cstring>
 #include "resource.h"
+#include "wizard/handles.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
@@ -45,13 +46,9 @@ struct Visit {
 
 bool Identify(const char* path, BY_HANDLE_FILE_INFORMATION& where)
 {
-    HANDLE folder = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE)
-        return false;
-    bool known = GetFileInformationByHandle(folder, &where) != 0;
-    CloseHandle(folder);
-    return known;
+    KernelHandle folder(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder.isOpen() && GetFileInformationByHandle(folder, &where) != 0;
 }
 
 // A link (symbolic link or junction) to a folder the walk is already inside
@@ -85,8 +82,8 @@ void ScanSubfolders(const char* folder, Visit* visit)
     if (!Compose(path, folder, "\\*"))
         return;
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(path, &entry);
-    if (find == INVALID_HANDLE_VALUE)
+    FindHandle find(FindFirstFileA(path, &entry));
+    if (!find.isOpen())
         return;
     do {
         if (!Compose(path, folder, "\\", entry.cFileName))
@@ -100,7 +97,6 @@ void ScanSubfolders(const char* folder, Visit* visit)
             ScanFolder(path, visit);
         TraceOperation("Get VST Paths (dir)");
     } while (FindNextFileA(find, &entry));
-    FindClose(find);
 }
 
 // Every match of "*.dll" is a candidate; the probe decides what it is.
@@ -110,14 +106,13 @@ void CollectDlls(const char* folder)
     if (!Compose(path, folder, "\\*.dll"))
         return;
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(path, &entry);
-    if (find == INVALID_HANDLE_VALUE)
+    FindHandle find(FindFirstFileA(path, &entry));
+    if (!find.isOpen())
         return;
     do {
         if (Compose(path, folder, "\\", entry.cFileName))
             FoundDllList.append(NewPathText(path));
     } while (FindNextFileA(find, &entry));
-    FindClose(find);
 }
 
 void ScanFolder(char* folder, Visit* above)

@@ -2,5 +2,5 @@
 #pragma once
 
 // Appends every "*.dll" below folder to FoundDllList, depth first, post-order.
-// folder is a 1024-byte text; one trailing backslash is removed in place.
+// folder is a path text; one trailing backslash is removed in place.
 void GetVstPaths(char* folder);

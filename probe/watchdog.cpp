@@ -1,6 +1,7 @@
 #include "probe/watchdog.h"
 #include <cstdio>
 #include "probe/hostile.h"
+#include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -160,7 +161,7 @@ DWORD WINAPI Watch(void* ready)
                 timeout = limit - elapsed;
             } else {
                 askedStep = step;
-                char name[1024];
+                char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
                 HangAnswer answer = askAboutHang ? askAboutHang(name, text, since, StillWaiting) : HANG_WAIT;
                 if (answer == HANG_SKIP && StillWaiting() && !SendOut(step))
@@ -182,13 +183,10 @@ void StartWatchdog()
                     DUPLICATE_SAME_ACCESS);
     // Running before the first plug-in is loaded: a thread's start needs the
     // loader, which a plug-in stuck in its DllMain keeps to itself.
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = CreateThread(nullptr, 0, Watch, ready, 0, nullptr);
-    if (thread) {
+    KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    KernelHandle thread(CreateThread(nullptr, 0, Watch, ready, 0, nullptr));
+    if (thread)
         WaitForSingleObject(ready, INFINITE);
-        CloseHandle(thread);
-    }
-    CloseHandle(ready);
 }
 
 } // namespace

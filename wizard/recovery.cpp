@@ -2,12 +2,9 @@
 #include <cstring>
 #include "plugdb/record.h"
 #include "probe/marker.h"
-#include "resource.h"
 #include "wizard/registry.h"
-#include "wizard/run.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
-#include "wizard/trap.h"
 
 namespace {
 
@@ -43,14 +40,14 @@ void ClaimWizard()
     }
 }
 
-void RecoverMarkedPlugin()
+bool RecoverMarkedPlugin()
 {
     ProbeMarker marker;
     if (!TakeProbeMarker(&marker))
-        return;
+        return false;
     if (!Usable(marker)) {
         ClearProbeMarker();
-        return;
+        return false;
     }
 
     char keyPath[256];
@@ -59,7 +56,7 @@ void RecoverMarkedPlugin()
     RegKey entry;
     if (CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive()) != ERROR_SUCCESS) {
         ClearProbeMarker();
-        return;
+        return false;
     }
 
     // Written as the analysis writes a plug-in that faulted in its probe.
@@ -84,7 +81,7 @@ void RecoverMarkedPlugin()
     TraceFailurePoint("Handling plugin exception");
     TraceProbeStep(marker.step);
     loadErrorPluginName = record.FullName;
-    ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);
+    return true;
 }
 
 const char* RecoveredPluginPath() { return recoveredPath[0] ? recoveredPath : nullptr; }

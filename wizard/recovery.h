@@ -8,9 +8,10 @@ void ClaimWizard();
 
 // When the last run ended inside the probe of a DLL that is still there:
 // writes that DLL's entry as a plug-in that faulted, removes the marker and
-// shows the load-error page with its name and last step. A marker that is
-// malformed or names a missing DLL is only removed.
-void RecoverMarkedPlugin();
+// readies the load-error page (its name and last step), then gives true: the
+// run shows that page. A marker that is malformed or names a missing DLL is
+// only removed.
+bool RecoverMarkedPlugin();
 
 // The DLL path taken from the marker in this run; null when there was none.
 const char* RecoveredPluginPath();

@@ -40,6 +40,16 @@ bool ReadTextValue(HKEY key, const char* name, char* buffer, DWORD size)
     return true;
 }
 
+bool ExpandText(char* text, DWORD size)
+{
+    std::vector<char> expanded(size);
+    DWORD needed = ExpandEnvironmentStringsA(text, expanded.data(), size);
+    if (needed == 0 || needed > size)
+        return false;
+    memcpy(text, expanded.data(), needed);
+    return true;
+}
+
 LONG WriteDwordValue(HKEY key, const char* name, DWORD value)
 {
     return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);

@@ -11,6 +11,14 @@ public:
     ~RegKey() { close(); }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept : key_(other.release()) {}
+    RegKey& operator=(RegKey&& other) noexcept
+    {
+        HKEY key = other.release();
+        close();
+        key_ = key;
+        return *this;
+    }
 
     // For the calls that hand back a new key through a pointer.
     HKEY* receive() { close(); return &key_; }
@@ -21,6 +29,13 @@ public:
         if (key_)
             RegCloseKey(key_);
         key_ = nullptr;
+    }
+    // Hands the key out, to be closed by whoever takes it.
+    HKEY release()
+    {
+        HKEY key = key_;
+        key_ = nullptr;
+        return key;
     }
 
 private:
@@ -39,6 +54,11 @@ bool ReadDwordValue(HKEY key, const char* name, DWORD* target);
 // its last character. A missing value, or a longer one, leaves the buffer
 // empty and gives false.
 bool ReadTextValue(HKEY key, const char* name, char* buffer, DWORD size);
+
+// Expands the environment variables of a REG_EXPAND_SZ text in its own
+// buffer, text[size]. False when the expansion fails or does not fit; the
+// text is then as it was.
+bool ExpandText(char* text, DWORD size);
 
 LONG WriteDwordValue(HKEY key, const char* name, DWORD value);
 LONG WriteTextValue(HKEY key, const char* name, const char* text);   // REG_SZ, length + 1 bytes

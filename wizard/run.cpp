@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
@@ -30,24 +31,6 @@ const char NO_PATHS_TEXT[] =
 const char REGISTRATION_FAILED_TEXT[] =
     "Your VST plug-ins could not be registered with your system. The message shown before "
     "this page says what went wrong; put that right, then run this Wizard again.";
-
-// The base of the last path component, cut at its last dot (unless that
-// would leave nothing) and at eight characters. False when only dots or
-// nothing would remain, since such a name would open "Plug-Ins" itself.
-bool BaseName(const char* form, char (&name)[10])
-{
-    const char* base = strrchr(form, '\\');
-    base = base ? base + 1 : form;
-    size_t length = strlen(base);
-    const char* dot = strrchr(base, '.');
-    if (dot && dot != base)
-        length = dot - base;
-    if (length > 8)
-        length = 8;
-    memset(name, 0, sizeof name);
-    memcpy(name, base, length);
-    return strspn(name, ".") != length;
-}
 
 // Redrawing the progress page costs more than analysing a known plug-in
 // (each new line scrolls the list, each new status text is laid out again),
@@ -142,7 +125,9 @@ void DeleteEntry(const char* entryName)
         RegDeleteKeyA(plugins, entryName);
 }
 
-void UserSetup(HKEY paths)
+// The search-path page writes through pathsKey while it can be shown; the
+// key is closed as soon as the page is done with, before the scan.
+void UserSetup(RegKey paths)
 {
     pathsKey = paths;
     ShowRunPage(IDD_PATHS, DlgPathsProc);
@@ -150,7 +135,6 @@ void UserSetup(HKEY paths)
         MessageBoxA(nullptr, NO_PATHS_TEXT, ERROR_CAPTION, MB_OK);
         ShowRunPage(IDD_PATHS, DlgPathsProc);
     }
-    RegCloseKey(pathsKey);
     pathsKey = nullptr;
 }
 
@@ -222,15 +206,16 @@ void Run(HINSTANCE instance)
     ShowRunPage(IDD_WELCOME, DlgWelcomeProc);
 
     TraceFailurePoint("Path configuration");
-    HKEY paths = LoadSearchPaths();
+    RegKey paths = LoadSearchPaths();
     TraceFailurePoint("Checking user defaults");
     ReadWizardOptions();
     TraceFailurePoint("Setup defaults");
     ReadDefaults();
-    RecoverMarkedPlugin();
+    if (RecoverMarkedPlugin())
+        ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);
 
     TraceFailurePoint("User setup");
-    UserSetup(paths);
+    UserSetup(std::move(paths));
 
     ScanAndAnalyse();
 
@@ -250,33 +235,6 @@ void ShowRunPage(int id, DLGPROC proc, LPARAM parameter)
     // "&Cancel" does, before anything more is written.
     if (DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter) == -1)
         EndWizardProcess();
-}
-
-void FillFileFields(PluginRecord& record, const char* entryName, const char* path)
-{
-    CopyText(record.DosName, entryName);
-    const char* longName = strrchr(path, '\\');
-    CopyText(record.FullName, longName ? longName + 1 : path);
-    if (char* dot = strrchr(record.FullName, '.'))
-        *dot = 0;
-    CopyText(record.FullPath, path);
-}
-
-bool MakeEntryName(const char* path, char (&name)[10])
-{
-    // The short form's last part is the file's own short name, which the
-    // directory entry carries; looking it up alone spares resolving every
-    // folder of the path. (A name with wildcards would match other files.)
-    WIN32_FIND_DATAA file;
-    HANDLE find = strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file);
-    if (find != INVALID_HANDLE_VALUE) {
-        FindClose(find);
-        const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
-        if (BaseName(shortName, name))
-            return true;
-    }
-    // No short name to be had: the long name stands in for it.
-    return BaseName(path, name);
 }
 
 void AnalyseDll(const char* path)

@@ -9,9 +9,9 @@ const char VST_KEY[] = "Software\\Vst";
 enum class Folder { Read, NotAText, TooLong };
 
 // A folder text from raw value data. Only text types name a folder. The
-// text must end inside the 1024-byte buffer: data of 1024 bytes or more
-// without a terminating zero is a path of more than 1023 characters, too long
-// to be a folder (cutting it would name another folder).
+// text must end inside a path text: data that fills one or more without a
+// terminating zero is a path too long to be a folder (cutting it would name
+// another folder).
 Folder FolderFromData(DWORD type, const char* data, DWORD size, char* folder)
 {
     if (type != REG_SZ && type != REG_EXPAND_SZ)
@@ -23,13 +23,8 @@ Folder FolderFromData(DWORD type, const char* data, DWORD size, char* folder)
         return Folder::TooLong;
     memcpy(folder, data, length);
     folder[length] = 0;
-    if (type == REG_EXPAND_SZ) {
-        char expanded[PATH_TEXT_SIZE];
-        DWORD needed = ExpandEnvironmentStringsA(folder, expanded, sizeof expanded);
-        if (needed == 0 || needed > sizeof expanded)
-            return Folder::TooLong;
-        memcpy(folder, expanded, needed);
-    }
+    if (type == REG_EXPAND_SZ && !ExpandText(folder, PATH_TEXT_SIZE))
+        return Folder::TooLong;
     return folder[0] ? Folder::Read : Folder::NotAText;
 }
 
@@ -78,10 +73,10 @@ void AdoptCommonFolder(HKEY paths)
 
 } // namespace
 
-HKEY LoadSearchPaths()
+RegKey LoadSearchPaths()
 {
-    HKEY paths = nullptr;
-    CreateKey(HKEY_LOCAL_MACHINE, PATHS_KEY, &paths);
+    RegKey paths;
+    CreateKey(HKEY_LOCAL_MACHINE, PATHS_KEY, paths.receive());
     DWORD values = 0;
     RegQueryInfoKeyA(paths, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                      nullptr, nullptr);

@@ -2,10 +2,11 @@
 // options and the defaults for newly found plug-ins.
 #pragma once
 #include <windows.h>
+#include "wizard/registry.h"
 
 // Creates or opens "Paths", fills SearchPathList from it (or from the common
 // "VstPluginsPath" when it holds no folder) and returns it still open.
-HKEY LoadSearchPaths();
+RegKey LoadSearchPaths();
 // subDivide, noPrefix and rescanExisting from the product key.
 void ReadWizardOptions();
 // The four stored defaults into DefaultRecord.

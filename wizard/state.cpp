@@ -36,3 +36,17 @@ DWORD editSelectedPlugin;
 const char* loadErrorPluginName;
 HWND pluginListView;
 int rememberedRow = -1;
+
+bool ModuleFilePath(HMODULE module, char* path, DWORD size, const char* name)
+{
+    DWORD length = GetModuleFileNameA(module, path, size);
+    if (length == 0 || length >= size)
+        return false;
+    if (!name)
+        return true;
+    char* slash = strrchr(path, '\\');
+    if (!slash)
+        return false;
+    slash[1] = 0;
+    return AppendText(path, size, name);
+}

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include "plugdb/record.h"
+#include "wizard/text.h"
 
 #define PRODUCT_KEY  "Software\\Ostrel Music Software\\Ostrel VST Adapter"
 #define PLUGINS_KEY  PRODUCT_KEY "\\Plug-Ins"
@@ -13,10 +14,11 @@
 
 // ---- Failure trace -------------------------------------------------------
 // What the program is doing, shown on the load-error and exception pages.
+enum { TRACE_TEXT_SIZE = 1024 };
 struct FailureTraceTexts {
-    char traceOperation[1024];
-    char traceFailurePoint[1024];
-    char traceProbeStep[1024];
+    char traceOperation[TRACE_TEXT_SIZE];
+    char traceFailurePoint[TRACE_TEXT_SIZE];
+    char traceProbeStep[TRACE_TEXT_SIZE];
 };
 extern FailureTraceTexts FailureTrace;
 
@@ -93,8 +95,7 @@ private:
     ListLink sentinel;
 };
 
-// Folder and DLL paths live in 1024-byte text buffers owned by their entries.
-enum { PATH_TEXT_SIZE = 1024 };
+// Folder and DLL paths live in path texts owned by their entries.
 char* NewPathText(const char* text);
 void FreePathText(char* text);
 
@@ -119,3 +120,9 @@ extern DWORD editSelectedPlugin;        // 1: the options dialog edits the selec
 extern const char* loadErrorPluginName; // shown by the load-error page
 extern HWND pluginListView;             // the list page's list control
 extern int rememberedRow;               // row the list page selects after a rebuild; -1 none
+
+// The path of module's file into path[size]; given a name, the path of the
+// file of that name in the same folder ("" gives the folder, with its
+// backslash). False when there is none or it does not fit: a cut path would
+// name another file.
+bool ModuleFilePath(HMODULE module, char* path, DWORD size, const char* name = nullptr);

@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+// Every folder and DLL path is kept in a text of this size: in the path
+// lists, the records and the probe marker.
+enum { PATH_TEXT_SIZE = 1024 };
+
 // Copies src into dst[size], cutting it when it does not fit.
 // Returns false when it had to cut.
 inline bool CopyText(char* dst, size_t size, const char* src)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include "plugdb/cleanup.h"
+#include "plugdb/record.h"
 #include "plugdb/sweep.h"
 #include "support/registry.h"
 #include "wizard/state.h"
@@ -100,7 +101,7 @@ void RawCleanup()
         DWORD size = sizeof name;
         if (RegEnumKeyExA(classes, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (strncmp(name, "{141AC902-", 10) && strncmp(name, "{141AC903-", 10)) {
+        if (!IsAdapterClassName(name)) {
             ++index;
             continue;
         }

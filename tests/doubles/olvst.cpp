@@ -8,13 +8,15 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstring>
+#include "plugdb/record.h"
 
 namespace {
 
 HMODULE self;
 int* volatile invalidAddress = reinterpret_cast<int*>(16);
 
-int CountSubkeys(HKEY root, const char* path, const char* prefix)
+// Every subkey, or those whose names counted(name) accepts.
+int CountSubkeys(HKEY root, const char* path, bool (*counted)(const char* name) = nullptr)
 {
     HKEY key;
     if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -25,7 +27,7 @@ int CountSubkeys(HKEY root, const char* path, const char* prefix)
         DWORD size = sizeof name;
         if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (!prefix || strncmp(name, prefix, strlen(prefix)) == 0)
+        if (!counted || counted(name))
             ++count;
     }
     RegCloseKey(key);
@@ -39,8 +41,8 @@ int CountSubkeys(HKEY root, const char* path, const char* prefix)
     strcpy(strrchr(path, '\\') + 1, "olvst.log");
     if (FILE* log = fopen(path, "a")) {
         fprintf(log, "%s entries=%d classes=%d\n", function,
-                CountSubkeys(HKEY_LOCAL_MACHINE, "Software\\Ostrel Music Software\\Ostrel VST Adapter\\Plug-Ins", nullptr),
-                CountSubkeys(HKEY_CLASSES_ROOT, "CLSID", "{141AC90"));
+                CountSubkeys(HKEY_LOCAL_MACHINE, "Software\\Ostrel Music Software\\Ostrel VST Adapter\\Plug-Ins"),
+                CountSubkeys(HKEY_CLASSES_ROOT, "CLSID", IsAdapterClassName));
         fclose(log);
     }
     char answer[16] = "";

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 #include "plugdb/adapter.h"
-#include "plugdb/cleanup.h"
 #include "support/dialogs.h"
 #include "wizard/state.h"
 #include "wizard/trap.h"

@@ -24,14 +24,12 @@ Lines LoadFolders(HKEY* paths = nullptr)
         FreePathText(SearchPathList.first()->element);
         SearchPathList.remove(SearchPathList.first());
     }
-    HKEY key = LoadSearchPaths();
+    RegKey key = LoadSearchPaths();
     Lines folders;
     for (char* folder : SearchPathList)
         folders.push_back(folder);
     if (paths)
-        *paths = key;
-    else
-        RegCloseKey(key);
+        *paths = key.release();
     return folders;
 }
 

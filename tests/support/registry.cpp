@@ -1,5 +1,6 @@
 #include "support/registry.h"
 #include <vector>
+#include "plugdb/record.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ void DeletePrefixedClasses(const char* area)
         DWORD size = sizeof name;
         if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (strncmp(name, "{141AC902-", 10) == 0 || strncmp(name, "{141AC903-", 10) == 0)
+        if (IsAdapterClassName(name))
             doomed.push_back(name);
     }
     for (const std::string& n : doomed)

@@ -260,3 +260,49 @@ TEST_F(RecordTest, StrayCharactersAfterTheStoredDosNameAreCleared)
     EXPECT_EQ(0, memcmp(clean.DosName, read.DosName, sizeof read.DosName));
     EXPECT_EQ(ClassText(clean, false), ClassText(read, false));
 }
+
+// The class keys name the adapter library beside the program: by its long
+// path while that fits their 256-byte text (the program's own path may be
+// longer), else by its folder's short form, else not at all.
+TEST_F(RecordTest, TheLibraryBesideTheProgramIsNamedLongOrShortOrNotAtAll)
+{
+    char base[MAX_PATH] = "";
+    GetShortPathNameA(FreshDir("libpath").c_str(), base, sizeof base);
+    // A folder of exactly length characters, ending in one long name or made
+    // of names of at most eight characters (then its short form is itself).
+    auto folderOf = [&](size_t length, bool longName) {
+        std::string folder = base;
+        while (folder.size() < length) {
+            size_t left = length - folder.size();
+            size_t part = longName ? left : left == 10 ? 8 : std::min<size_t>(left, 9);
+            folder += "\\" + std::string(part - 1, longName ? 'l' : 'd');
+            CreateDirectoryA(folder.c_str(), nullptr);
+        }
+        return folder;
+    };
+    enum Form { LONG_FORM, SHORT_FORM, NONE };
+    struct Case { size_t folder; bool longName; Form named; };
+    // 245 + "\OlVst.dll" is 255 characters; the program's path is 257.
+    DWORD uniqueId = 0;   // a class of its own for each case
+    for (Case c : {Case{245, true, LONG_FORM}, Case{246, true, SHORT_FORM}, Case{246, false, NONE}}) {
+        std::string folder = folderOf(c.folder, c.longName);
+        ASSERT_EQ(c.folder, folder.size());
+        std::string program = folder + "\\program.dll";
+        ASSERT_TRUE(CopyInto(ExeDir() + "\\help_double.dll", program));
+        moduleInstance = LoadLibraryExA(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        ASSERT_NE(nullptr, moduleInstance) << program.size();
+
+        PluginRecord record = Named("Reverb", "REVERB", ++uniqueId);
+        WriteVstData(key, &record);
+        std::string server = "CLSID\\" + ClassText(record, false) + "\\InprocServer32";
+        char shortForm[MAX_PATH] = "";
+        GetShortPathNameA((folder + "\\").c_str(), shortForm, sizeof shortForm);
+        SCOPED_TRACE(program);
+        if (c.named == NONE)
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, server));
+        else
+            EXPECT_EQ((c.named == LONG_FORM ? folder + "\\" : std::string(shortForm)) + "OlVst.dll",
+                      TextAt(HKEY_CLASSES_ROOT, server, nullptr));
+        FreeLibrary(moduleInstance);
+    }
+}

@@ -27,8 +27,10 @@
 #include "plugins/fixtures.h"
 #include "probe/scan.h"
 #include "resource.h"
+#include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "support/state.h"
 #include "wizard/run.h"
 #include "wizard/settings.h"
 #include "wizard/state.h"
@@ -214,11 +216,6 @@ struct Stages {
     double total() const { return scan + analysis + sweep + list + registration; }
 };
 
-HWND OpenPage(int id, DLGPROC proc)
-{
-    return CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
-}
-
 // The run's stages from the scan to the registration, as the run calls them.
 Stages TimeStages(const std::string& root)
 {
@@ -228,7 +225,7 @@ Stages TimeStages(const std::string& root)
     Stages stages;
 
     double start = Now();
-    progressWindow = OpenPage(IDD_PROGRESS, DlgNullProc);
+    progressWindow = OpenDialog(IDD_PROGRESS, DlgNullProc);
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
     for (char* folder : SearchPathList)
         GetVstPaths(folder);
@@ -244,25 +241,21 @@ Stages TimeStages(const std::string& root)
     double swept = Now();
 
     editSelectedPlugin = 1;
-    HWND list = OpenPage(IDD_LIST, DlgListProc);
+    HWND list = OpenDialog(IDD_LIST, DlgListProc);
     ShowWindow(list, SW_SHOW);
     UpdateWindow(list);
     DestroyWindow(list);
     double listed = Now();
 
-    HWND notice = OpenPage(IDD_REGISTERING, DlgNullProc);
+    HWND notice = OpenDialog(IDD_REGISTERING, DlgNullProc);
     RegistryCleanup();
     DestroyWindow(notice);
     double registered = Now();
 
     stages = {scanned - start, analysed - scanned, swept - analysed, listed - swept, registered - listed};
-    while (PluginList.count)
-        PluginList.remove(PluginList.first());
-    for (WizardList<char*>* paths : {&FoundDllList, &SearchPathList})
-        while (paths->count) {
-            FreePathText(paths->first()->element);
-            paths->remove(paths->first());
-        }
+    EmptyPluginList();
+    EmptyPathList(FoundDllList);
+    EmptyPathList(SearchPathList);
     return stages;
 }
 

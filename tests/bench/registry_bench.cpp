@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include "bench/clock.h"
 #include "plugdb/cleanup.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
@@ -17,21 +18,6 @@ namespace {
 
 const int REPEATS = 5;
 const int OTHER_CLASSES = 10000;
-
-double Now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
-
-void MakeKey(HKEY root, const char* path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
-}
 
 // untouched entries among twice as many, the two kinds taking turns.
 void MakeEntries(int untouched)
@@ -116,9 +102,9 @@ void RawCleanup()
 double TimeOnce(void (*setUp)(int), int size, void (*work)())
 {
     setUp(size);
-    double start = Now();
+    double start = Milliseconds();
     work();
-    return Now() - start;
+    return Milliseconds() - start;
 }
 
 // The quickest of a few runs of each, taking turns so that both meet the

@@ -13,11 +13,13 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "bench/clock.h"
 #include "plugins/fixtures.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "resource.h"
 #include "support/files.h"
+#include "support/state.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
@@ -29,19 +31,11 @@ const int FILES_PER_FOLDER = 5;     // 10,000 files, one of each five a plug-in
 const int PROBED = 1000;
 const int ROUNDS = 5;
 
-double Now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
-
 double Time(const std::function<void()>& work)
 {
-    double start = Now();
+    double start = Milliseconds();
     work();
-    return Now() - start;
+    return Milliseconds() - start;
 }
 
 // The best time of each piece of work, the pieces taking turns round after
@@ -108,10 +102,7 @@ unsigned Scan(const std::string& root)
     GetVstPaths(folder);
     FreePathText(folder);
     unsigned found = FoundDllList.count;
-    while (FoundDllList.count) {
-        FreePathText(FoundDllList.first()->element);
-        FoundDllList.remove(FoundDllList.first());
-    }
+    EmptyPathList(FoundDllList);
     return found;
 }
 
@@ -132,11 +123,11 @@ int main()
     SetEnvironmentVariableA(FIXTURE_LOG_VARIABLE, nullptr);
 
     std::string root = FreshDir("bench_tree");
-    double start = Now();
+    double start = Milliseconds();
     std::vector<std::string> plugins = BuildTree(root);
     printf("tree: %d folders, %d files (%u plug-in copies), made in %.0f ms\n",
            TOP_FOLDERS * (SUBFOLDERS + 1), TOP_FOLDERS * (SUBFOLDERS + 1) * FILES_PER_FOLDER,
-           static_cast<unsigned>(plugins.size()), Now() - start);
+           static_cast<unsigned>(plugins.size()), Milliseconds() - start);
 
     OpenStatusLine();
     HWND statusPage = progressWindow;

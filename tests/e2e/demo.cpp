@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 #include "e2e/driver.h"
-#include "plugins/fixtures.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/registry.h"
@@ -33,11 +32,6 @@ HWND Show(WizardDriver& driver, const char* caption, const char* picture)
     return window;
 }
 
-void Plant(const std::string& folder, const char* fixture, const std::string& name)
-{
-    CopyInto(fixtures::Built(fixture), folder + "\\" + name);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -55,17 +49,13 @@ int main(int argc, char** argv)
     std::string root = FreshDir("demo");
     std::string plugins = root + "\\VST Plug-ins";
     std::string app = root + "\\Ostrel VST Adapter";
-    CreateDirectoryA(plugins.c_str(), nullptr);
-    CreateDirectoryA((plugins + "\\Instruments").c_str(), nullptr);
-    CreateDirectoryA(app.c_str(), nullptr);
-    Plant(plugins, "plain.dll", "Plate Reverb.dll");
-    Plant(plugins, "chunks.dll", "Tape Delay.dll");
-    Plant(plugins, "fault_open.dll", "Unstable Chorus.dll");
-    Plant(plugins, "noentry.dll", "helper.dll");
-    Plant(plugins + "\\Instruments", "synth.dll", "Analog Poly.dll");
-    Plant(plugins + "\\Instruments", "midi_open.dll", "Drum Machine.dll");
-    CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe");
-    CopyInto(ExeDir() + "\\olvst.chm", app + "\\olvst.chm");
+    PlantFixture("plain.dll", plugins + "\\Plate Reverb.dll");
+    PlantFixture("chunks.dll", plugins + "\\Tape Delay.dll");
+    PlantFixture("fault_open.dll", plugins + "\\Unstable Chorus.dll");
+    PlantFixture("noentry.dll", plugins + "\\helper.dll");
+    PlantFixture("synth.dll", plugins + "\\Instruments\\Analog Poly.dll");
+    PlantFixture("midi_open.dll", plugins + "\\Instruments\\Drum Machine.dll");
+    InstallWizard(app);
     ClearProgramKeys();
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
 

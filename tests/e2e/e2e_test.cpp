@@ -29,9 +29,7 @@ protected:
         plugins = dir + "\\Plugins";
         app = dir + "\\App";
         CreateDirectoryA(plugins.c_str(), nullptr);
-        CreateDirectoryA(app.c_str(), nullptr);
-        CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe");
-        CopyInto(ExeDir() + "\\olvst.chm", app + "\\olvst.chm");
+        InstallWizard(app);
     }
     void TearDown() override { ClearProgramKeys(); }
 
@@ -43,10 +41,7 @@ protected:
     std::string Plant(const char* fixture, const std::string& relativePath)
     {
         std::string path = plugins + "\\" + relativePath;
-        for (size_t slash = path.find('\\', plugins.size() + 1); slash != std::string::npos;
-             slash = path.find('\\', slash + 1))
-            CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-        EXPECT_TRUE(CopyInto(fixtures::Built(fixture), path)) << fixture;
+        EXPECT_TRUE(PlantFixture(fixture, path)) << fixture;
         return path;
     }
 
@@ -68,14 +63,6 @@ protected:
         CreateDirectoryA((plugins + "\\Other\\Folder.dll").c_str(), nullptr);
     }
 
-    std::string EntryKey(const std::string& dllPath)
-    {
-        char shortPath[MAX_PATH];
-        GetShortPathNameA(dllPath.c_str(), shortPath, sizeof shortPath);
-        std::string base = strrchr(shortPath, '\\') + 1;
-        return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
-    }
-
     static void PressNext(WizardDriver&, HWND page) { Press(page, IDOK); }
 
     RunSeen RunWizard(Hooks hooks = {})
@@ -93,16 +80,6 @@ protected:
 
     std::string dir, plugins, app;
 };
-
-std::string ClassText(DWORD uniqueId, const std::string& dosName, char kind)
-{
-    unsigned char dos[8] = {};
-    memcpy(dos, dosName.data(), std::min<size_t>(8, dosName.size()));
-    char text[64];
-    snprintf(text, sizeof text, "{141AC90%c-%04lX-%04lX-%02X%02X-%02X%02X%02X%02X%02X%02X}", kind, uniqueId >> 16,
-             uniqueId & 0xFFFF, dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
-    return text;
-}
 
 // Names of the DLLs in one folder, in the order the file system lists them.
 std::vector<std::string> DllsIn(const std::string& folder)
@@ -147,23 +124,23 @@ TEST_F(WizardTest, AFirstRunRecordsEveryPluginFromTheCommonVstFolder)
     for (const std::string& mark : run.newMarks)
         EXPECT_EQ("Y", mark);
     for (const char* other : {"bad_magic.dll", "noentry.dll", "readme.dll", "empty.dll", "Folder.dll"})
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Other\\" + other))) << other;
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Other\\" + other))) << other;
 
-    std::string plain = EntryKey(plugins + "\\plain.dll");
+    std::string plain = EntryKeyOf(plugins + "\\plain.dll");
     EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, plain, "numParams"));
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, plain, "registerAsPlug"));
-    std::string dos = TextAt(HKEY_LOCAL_MACHINE, plain, "DosName");
-    EXPECT_EQ(ClassText(fixtures::PLAIN_UNIQUE_ID, dos, '2'), TextAt(HKEY_LOCAL_MACHINE, plain, "clsidPlug"));
-    EXPECT_EQ(ClassText(fixtures::PLAIN_UNIQUE_ID, dos, '3'), TextAt(HKEY_LOCAL_MACHINE, plain, "clsidProps"));
+    // The plug-in's unique id 'Pln1', then its short name "plain".
+    EXPECT_EQ("{141AC902-506C-6E31-706C-61696E000000}", TextAt(HKEY_LOCAL_MACHINE, plain, "clsidPlug"));
+    EXPECT_EQ("{141AC903-506C-6E31-706C-61696E000000}", TextAt(HKEY_LOCAL_MACHINE, plain, "clsidProps"));
 
-    std::string synth = EntryKey(plugins + "\\Instruments\\synth.dll");
+    std::string synth = EntryKeyOf(plugins + "\\Instruments\\synth.dll");
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, synth, "registerAsSynth"));
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, synth, "forceStereo"));
     EXPECT_EQ(fixtures::SYNTH_RECT_RIGHT, DwordAt(HKEY_LOCAL_MACHINE, synth, "cxEditor"));
-    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Instruments\\midi_open.dll"), "wantEvents"));
-    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Effects\\Deep\\chunks.dll"), "progsChunks"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Instruments\\midi_open.dll"), "wantEvents"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Effects\\Deep\\chunks.dll"), "progsChunks"));
     for (const std::string& name : broken)
-        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Broken\\" + name), "isBad")) << name;
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Broken\\" + name), "isBad")) << name;
 
     // No adapter library here: the registration says so, and so does the
     // finished page, instead of claiming success.
@@ -196,14 +173,14 @@ TEST_F(WizardTest, ASecondRunLoadsNoKnownPluginAgainAndSkipsTheBadOnes)
     // Not a plug-in: its entry went, so it is probed again in every run.
     EXPECT_FALSE(fixtures::CallLog(plugins + "\\Other\\bad_magic.dll").empty());
     EXPECT_EQ(7, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
-    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plugins + "\\Broken\\fault_main.dll"), "isBad"));
+    EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Broken\\fault_main.dll"), "isBad"));
 }
 
 TEST_F(WizardTest, APluginDeletedBetweenRunsLosesItsEntry)
 {
     std::string keep = Plant("plain.dll", "keep.dll");
     std::string doomed = Plant("synth.dll", "Sub\\doomed.dll");
-    std::string doomedEntry = EntryKey(doomed);
+    std::string doomedEntry = EntryKeyOf(doomed);
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
     ASSERT_EQ(0, RunWizard().exitCode);
     ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, doomedEntry));
@@ -211,7 +188,7 @@ TEST_F(WizardTest, APluginDeletedBetweenRunsLosesItsEntry)
     DeleteFileA(doomed.c_str());
     EXPECT_EQ(0, RunWizard().exitCode);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, doomedEntry));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, EntryKey(keep)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, EntryKeyOf(keep)));
 }
 
 TEST_F(WizardTest, RescanRunsProbeTheRightPluginsAgainAndKeepTheUsersChoices)
@@ -222,7 +199,7 @@ TEST_F(WizardTest, RescanRunsProbeTheRightPluginsAgainAndKeepTheUsersChoices)
     ASSERT_EQ(0, RunWizard().exitCode);
 
     // The user's choices, and stale facts the probe will refresh.
-    std::string entry = EntryKey(plain);
+    std::string entry = EntryKeyOf(plain);
     SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsPlug", 0);
     SetDword(HKEY_LOCAL_MACHINE, entry, "registerAsSynth", 1);
     SetDword(HKEY_LOCAL_MACHINE, entry, "forceStereo", 1);
@@ -261,14 +238,14 @@ TEST_F(WizardTest, SubdivideAndNoPrefixShapeTheRegisteredClassNames)
         Tick(page, IDC_PATHS_NO_PREFIX, true);
     };
     hooks.list = [&](WizardDriver&, HWND) {
-        std::string clsid = TextAt(HKEY_LOCAL_MACHINE, EntryKey(plain), "clsidPlug");
+        std::string clsid = TextAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plain), "clsidPlug");
         display = TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, nullptr);
     };
     EXPECT_EQ(0, RunWizard(hooks).exitCode);
     EXPECT_EQ("0 plain", display);
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "noPrefix"));
-    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, EntryKey(plain), "addVstPrefix"));
+    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plain), "addVstPrefix"));
 }
 
 TEST_F(WizardTest, ResetAllThenNextTreatsEveryPluginAsNew)

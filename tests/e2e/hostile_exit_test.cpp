@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "e2e/driver.h"
+#include "e2e/hostile.h"
 #include "plugins/fixtures.h"
 #include "probe/watchdog.h"
 #include "resource.h"
@@ -16,8 +17,6 @@
 namespace {
 
 const char HANG[] = "VST Plug-in Not Responding";
-const char LOAD_ERROR[] = "VST Plug-in Load Error";
-const char MESSAGE[] = "Ostrel VST Adapter Error";
 const DWORD LIMIT_SECONDS = 2;
 
 struct HostileRow {
@@ -53,8 +52,7 @@ Seen RunOver(const std::string& app, const HostileRow& row, bool screenshot)
     EXPECT_TRUE(driver.start(app + "\\Tandrel.exe"));
     size_t answered = 0;
     std::string which;
-    const std::vector<std::string> captions = {"Welcome!", "VST Plug-In Search Paths", HANG, LOAD_ERROR,
-                                               "VST Plug-In Configuration", MESSAGE, "Finished"};
+    const std::vector<std::string> captions = {WELCOME, PATHS, HANG, LOAD_ERROR, LIST, MESSAGE, FINISHED};
     while (HWND window = driver.waitForAny(captions, &which)) {
         if (which == HANG) {
             seen.hangNames.push_back(ItemTextOf(window, IDC_HANG_NAME));
@@ -72,20 +70,12 @@ Seen RunOver(const std::string& app, const HostileRow& row, bool screenshot)
             seen.messages.push_back(MessageBoxText(window));
             Press(window, IDOK);
         } else {
-            seen.finished = seen.finished || which == "Finished";
+            seen.finished = seen.finished || which == FINISHED;
             Press(window, IDOK);
         }
     }
     seen.exitCode = driver.waitForExit(30000);
     return seen;
-}
-
-std::string EntryOf(const std::string& dll)
-{
-    char shortPath[MAX_PATH];
-    GetShortPathNameA(dll.c_str(), shortPath, sizeof shortPath);
-    std::string base = strrchr(shortPath, '\\') + 1;
-    return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
 }
 
 } // namespace
@@ -102,17 +92,13 @@ TEST_P(HostilePlugins, NeitherEndsNorHangsTheRun)
         ClearProgramKeys();
         std::string dir = FreshDir(std::string("hostile_") + row.fixture);
         std::string plugins = dir + "\\Plugins", app = dir + "\\App";
-        CreateDirectoryA(plugins.c_str(), nullptr);
-        CreateDirectoryA((plugins + "\\Good").c_str(), nullptr);
-        CreateDirectoryA(app.c_str(), nullptr);
-        ASSERT_TRUE(CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe"));
-        CopyInto(ExeDir() + "\\olvst.chm", app + "\\olvst.chm");
+        ASSERT_TRUE(InstallWizard(app));
         ASSERT_TRUE(CopyInto(ExeDir() + "\\doubles\\olvst_both.dll", app + "\\OLVST.DLL"));
         // Subfolders are scanned first: the good plug-in is analysed before the hostile one.
         std::string good = plugins + "\\Good\\good.dll";
         std::string hostile = plugins + "\\" + row.fixture + ".dll";
-        ASSERT_TRUE(CopyInto(fixtures::Built("plain.dll"), good));
-        ASSERT_TRUE(CopyInto(fixtures::Built(std::string(row.fixture) + ".dll"), hostile));
+        ASSERT_TRUE(PlantFixture("plain.dll", good));
+        ASSERT_TRUE(PlantFixture(std::string(row.fixture) + ".dll", hostile));
         SetText(HKEY_LOCAL_MACHINE, PATHS_KEY, plugins.c_str(), plugins);
         SetDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_TIMEOUT_VALUE, LIMIT_SECONDS);
 
@@ -139,18 +125,13 @@ TEST_P(HostilePlugins, NeitherEndsNorHangsTheRun)
         } else {
             EXPECT_TRUE(seen.messages.empty());
             EXPECT_TRUE(seen.finished);
-            std::string entry = EntryOf(hostile);
+            std::string entry = EntryKeyOf(hostile);
             EXPECT_EQ(row.errorStep ? 1 : 0, DwordAt(HKEY_LOCAL_MACHINE, entry, "isBad"));
             EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, entry, "isVst"));
             EXPECT_EQ(row.fixture, TextAt(HKEY_LOCAL_MACHINE, entry, "FullName"));
         }
 
-        std::string kept = EntryOf(good);
-        EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, kept, "isBad"));
-        EXPECT_EQ(fixtures::PLAIN_UNIQUE_ID, DwordAt(HKEY_LOCAL_MACHINE, kept, "uniqueId"));
-        EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, kept, "numParams"));
-        EXPECT_EQ(fixtures::PLAIN_PROGRAMS, DwordAt(HKEY_LOCAL_MACHINE, kept, "numPrograms"));
-        EXPECT_EQ(good, TextAt(HKEY_LOCAL_MACHINE, kept, "FullPath"));
+        ExpectGoodPluginKept(good);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "e2e/driver.h"
+#include "e2e/hostile.h"
 #include "plugins/fixtures.h"
 #include "probe/marker.h"
 #include "resource.h"
@@ -55,15 +56,6 @@ std::vector<std::string> Pages(const std::vector<LoadError>& errors)
         pages.push_back(error.name + " at " + error.step);
     std::sort(pages.begin(), pages.end());
     return pages;
-}
-
-std::string EntryKey(const std::string& dllPath)
-{
-    char shortPath[MAX_PATH];
-    if (!GetShortPathNameA(dllPath.c_str(), shortPath, sizeof shortPath))
-        lstrcpynA(shortPath, dllPath.c_str(), sizeof shortPath);
-    std::string base = strrchr(shortPath, '\\') + 1;
-    return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
 }
 
 void WriteMarker(const std::string& path, const char* entryName)
@@ -117,17 +109,11 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
     const HostileCase& row = GetParam();
     std::string dir = FreshDir(std::string("hostile_") + row.name);
     std::string plugins = dir + "\\Plugins", app = dir + "\\App";
-    CreateDirectoryA(plugins.c_str(), nullptr);
-    CreateDirectoryA(app.c_str(), nullptr);
-    ASSERT_TRUE(CopyInto(ExeDir() + "\\Tandrel.exe", app + "\\Tandrel.exe"));
+    ASSERT_TRUE(InstallWizard(app));
     std::string good = plugins + "\\good.dll";
-    ASSERT_TRUE(CopyInto(fixtures::Built("plain.dll"), good));
-    for (const Planted& plant : row.plugins) {
-        std::string path = plugins + "\\" + plant.file;
-        if (size_t slash = std::string(plant.file).rfind('\\'); slash != std::string::npos)
-            CreateDirectoryA((plugins + "\\" + std::string(plant.file, slash)).c_str(), nullptr);
-        ASSERT_TRUE(CopyInto(fixtures::Built(plant.fixture), path)) << plant.fixture;
-    }
+    ASSERT_TRUE(PlantFixture("plain.dll", good));
+    for (const Planted& plant : row.plugins)
+        ASSERT_TRUE(PlantFixture(plant.fixture, plugins + "\\" + plant.file)) << plant.fixture;
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
     if (row.before)
         row.before(plugins);
@@ -156,7 +142,7 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
     EXPECT_TRUE(endedWell) << "no run ended normally";
 
     for (const EntryExpected& entry : row.entries) {
-        std::string key = EntryKey(plugins + "\\" + entry.file);
+        std::string key = EntryKeyOf(plugins + "\\" + entry.file);
         if (entry.isVst == NO_ENTRY) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << entry.file;
             continue;
@@ -164,10 +150,7 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
         EXPECT_EQ(entry.isVst, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst")) << entry.file;
         EXPECT_EQ(entry.isBad, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad")) << entry.file;
     }
-    std::string goodKey = EntryKey(good);
-    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, goodKey, "isBad"));
-    EXPECT_EQ(fixtures::PLAIN_UNIQUE_ID, DwordAt(HKEY_LOCAL_MACHINE, goodKey, "uniqueId"));
-    EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, goodKey, "numParams"));
+    ExpectGoodPluginKept(good);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, HostileTest, ::testing::ValuesIn(CASES),

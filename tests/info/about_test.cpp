@@ -23,7 +23,7 @@ TEST(AboutBox, ShowsTheProductFromTheVersionResourceAndClosesOnlyThroughOk)
             [&, box] { openAfterF1 = IsWindowVisible(box); PressKey(box, VK_RETURN); },
         });
     });
-    EXPECT_EQ(0, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), nullptr, DlgAboutProc, 0));
+    EXPECT_EQ(0, ShowDialog(IDD_ABOUT, DlgAboutProc));
 
     EXPECT_EQ("Ostrel VST Adapter Wizard 4.3.1", product);
     EXPECT_NE(std::string::npos, notice.find("Ostrel Music Software"));

@@ -10,16 +10,6 @@
 
 namespace {
 
-HWND Modeless(int id)
-{
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr, DlgNullProc, 0);
-}
-
-INT_PTR Modal(int id, DLGPROC proc, LPARAM parameter = 0)
-{
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr, proc, parameter);
-}
-
 const char SUCCESS_TEXT[] =
     "Your VST plug-ins were configured succesfully, and are now available to your DirectX applications.";
 
@@ -46,7 +36,7 @@ TEST(WelcomePage, HelpAndAboutLeaveThePageAndNextEndsIt)
         })
         .on("Welcome!", [&](HWND page) { Click(page, IDOK); });
 
-    EXPECT_EQ(0, Modal(IDD_WELCOME, DlgWelcomeProc));
+    EXPECT_EQ(0, ShowDialog(IDD_WELCOME, DlgWelcomeProc));
     EXPECT_TRUE(script.finished());
     EXPECT_EQ(1, helpCallsOnPage);
     EXPECT_TRUE(disabledUnderAbout) << "a second About box could be opened";
@@ -61,7 +51,7 @@ TEST(WelcomePage, HelpAndAboutLeaveThePageAndNextEndsIt)
 TEST(ProgressPage, ShowsEveryDllAsItsOwnLastLine)
 {
     ClearProgramKeys();
-    HWND page = Modeless(IDD_PROGRESS);
+    HWND page = OpenDialog(IDD_PROGRESS, DlgNullProc);
     ASSERT_TRUE(IsWindowVisible(page));
     progressWindow = page;
     const char* paths[] = {"C:\\missing\\fx.dll\\inner.dll", "C:\\missing\\fx.dll", "C:\\missing\\other.dll"};
@@ -83,7 +73,7 @@ TEST(InformationPages, IgnoreHelpEscapeAndClose)
 {
     const HelpCall* help = UseHelpDouble();
     for (int id : {IDD_PROGRESS, IDD_REGISTERING}) {
-        HWND page = Modeless(id);
+        HWND page = OpenDialog(id, DlgNullProc);
         PressKey(page, VK_F1);
         PostMessageA(page, WM_CLOSE, 0, 0);
         PumpMessages(300);
@@ -101,7 +91,7 @@ TEST(InformationPages, IgnoreHelpEscapeAndClose)
             [&, page] { openAfterKeys = IsWindowVisible(page); Click(page, IDOK); },
         });
     });
-    EXPECT_EQ(0, Modal(IDD_FINISHED, DlgNullProc));
+    EXPECT_EQ(0, ShowDialog(IDD_FINISHED, DlgNullProc));
     EXPECT_TRUE(openAfterKeys);
     EXPECT_EQ(0, help->calls);
 }
@@ -120,7 +110,7 @@ TEST(FinishedPage, ClaimsSuccessOnlyWhenNoFailureIsGiven)
             SaveScreenshot(page, given ? "finished_failed" : "finished");
             Click(page, IDOK);
         });
-        EXPECT_EQ(0, Modal(IDD_FINISHED, DlgNullProc, reinterpret_cast<LPARAM>(given)));
+        EXPECT_EQ(0, ShowDialog(IDD_FINISHED, DlgNullProc, reinterpret_cast<LPARAM>(given)));
         EXPECT_EQ(given ? given : SUCCESS_TEXT, shown);
         EXPECT_TRUE(fits) << shown;
     }

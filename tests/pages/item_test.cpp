@@ -114,7 +114,7 @@ TEST(OptionsDialog, StoresTheWholeRecordAndReselectsTheRowByPosition)
             SaveScreenshot(page, "list_page_after_options");
             Click(page, IDOK);
         });
-    EXPECT_EQ(0, ShowPage(IDD_LIST, DlgListProc));
+    EXPECT_EQ(0, ShowDialog(IDD_LIST, DlgListProc));
     EXPECT_TRUE(script.finished());
 
     EXPECT_EQ(longName.substr(0, 127), bravo.FullName);
@@ -160,7 +160,7 @@ TEST(OptionsDialog, DefaultsModeCreatesTheDefaultsKey)
             Click(dialog, IDOK);
         })
         .on("VST Plug-In Search Paths", [](HWND page) { Click(page, IDOK); });
-    ShowPage(IDD_PATHS, DlgPathsProc);
+    ShowDialog(IDD_PATHS, DlgPathsProc);
     EXPECT_TRUE(script.finished());
 
     EXPECT_EQ(0u, editSelectedPlugin);
@@ -203,7 +203,7 @@ TEST(OptionsDialog, NeverWritesIntoAnotherKey)
             })
             .answerMessageBox()
             .on(LIST, [](HWND page) { Click(page, IDOK); });
-        ShowPage(IDD_LIST, DlgListProc);
+        ShowDialog(IDD_LIST, DlgListProc);
         EXPECT_TRUE(script.finished());
         ASSERT_EQ(1u, script.messageBoxes().size());
         EXPECT_EQ("Couldn't save the options of this plug-in: its registry entry is missing or cannot be "

@@ -90,7 +90,7 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
         EXPECT_EQ(std::vector<std::string>{PAGE}, VisibleCaptions()) << "a double-click opens nothing";
         Click(page, IDOK);
     });
-    EXPECT_EQ(0, ShowPage(IDD_LIST, DlgListProc));
+    EXPECT_EQ(0, ShowDialog(IDD_LIST, DlgListProc));
     EXPECT_TRUE(script.finished());
 }
 
@@ -113,7 +113,7 @@ TEST(ListPage, OtherFilesSaysSoWhenThereIsNothingToReport)
                 Click(report, IDOK);
             })
             .on(PAGE, [](HWND page) { Click(page, IDOK); });
-        ShowPage(IDD_LIST, DlgListProc);
+        ShowDialog(IDD_LIST, DlgListProc);
         EXPECT_TRUE(script.finished());
     }
     EXPECT_EQ((std::vector<std::string>{"No DLL was found in the search folders.",
@@ -145,7 +145,7 @@ TEST(ListPage, RowsInTheListControlsOwnOrder)
         SendMessageA(reference, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
 
-    HWND page = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LIST), nullptr, DlgListProc, 0);
+    HWND page = OpenDialog(IDD_LIST, DlgListProc);
     HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
     ASSERT_EQ(static_cast<LRESULT>(PluginList.count), SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < static_cast<int>(PluginList.count); ++row)

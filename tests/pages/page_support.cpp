@@ -3,28 +3,19 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 #include "pages/pages.h"
+#include "support/state.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
 void PreparePages()
 {
-    while (PluginList.count)
-        PluginList.remove(PluginList.first());
-    while (SearchPathList.count)
-        SearchPathList.remove(SearchPathList.first());
-    WizardOptions = {};
-    DefaultRecord = {};
+    StartFreshRun();
+    EmptyPathList(SearchPathList);
     editSelectedPlugin = 0;
     rememberedRow = -1;
-    moduleInstance = GetModuleHandleA(nullptr);
     InitCommonControls();
     CoInitialize(nullptr);
-}
-
-INT_PTR ShowPage(int id, DLGPROC proc, LPARAM parameter)
-{
-    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter);
 }
 
 void Press(HWND dialog, int id)

@@ -10,7 +10,6 @@
 // The program's resources are linked into the test program. Starts from
 // empty lists and options, as a run does.
 void PreparePages();
-INT_PTR ShowPage(int id, DLGPROC proc, LPARAM parameter = 0);
 
 // A click answered before it returns (for commands that open no window).
 void Press(HWND dialog, int id);

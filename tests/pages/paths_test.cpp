@@ -100,7 +100,7 @@ TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
         EXPECT_EQ("Proc", std::string(FailureTrace.traceFailurePoint));
         Click(page, IDOK);
     });
-    EXPECT_EQ(0, ShowPage(IDD_PATHS, DlgPathsProc));
+    EXPECT_EQ(0, ShowDialog(IDD_PATHS, DlgPathsProc));
     EXPECT_TRUE(script.finished());
 
     EXPECT_EQ(1u, WizardOptions.rescanFailed);
@@ -138,7 +138,7 @@ TEST(PathsPage, RealFolderBrowserReturnsTheChosenFolder)
             Click(browser, IDOK);
         })
         .on(PAGE, [](HWND page) { Click(page, IDOK); });
-    ShowPage(IDD_PATHS, DlgPathsProc);
+    ShowDialog(IDD_PATHS, DlgPathsProc);
     EXPECT_TRUE(script.finished());
     EXPECT_EQ(std::vector<std::string>{chosen}, SearchPaths());
     EXPECT_EQ(chosen, TextAt(HKEY_LOCAL_MACHINE, PATHS_KEY, chosen.c_str()));
@@ -157,7 +157,7 @@ TEST(PathsPage, DISABLED_CancelChild)
         SetCheck(page, IDC_PATHS_SUBDIVIDE, true);
         Click(page, IDC_PATHS_CANCEL);
     });
-    ShowPage(IDD_PATHS, DlgPathsProc);
+    ShowDialog(IDD_PATHS, DlgPathsProc);
     ADD_FAILURE() << "the page returned after Cancel";
 }
 
@@ -210,7 +210,7 @@ TEST(PathsPage, ResetRunsOnlyAfterYesAndKeepsTheSettings)
             EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "noPrefix"));
             Click(page, IDOK);
         });
-    ShowPage(IDD_PATHS, DlgPathsProc);
+    ShowDialog(IDD_PATHS, DlgPathsProc);
     EXPECT_TRUE(script.finished());
 }
 

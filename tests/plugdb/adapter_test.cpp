@@ -3,7 +3,6 @@
 // with one OLVST.DLL double, or none, beside it: a library once loaded stays
 // loaded, and the program looks for it in its own folder first.
 #include <gtest/gtest.h>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include "keys.h"
@@ -19,14 +18,6 @@ struct ChildRun {
     std::string log;                    // what the double wrote
 };
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // library: the double's variant, or "" for no library at all.
 ChildRun RunChild(const std::string& routine, const std::string& library, const char* answer = "S_OK")
 {
@@ -38,7 +29,7 @@ ChildRun RunChild(const std::string& routine, const std::string& library, const 
 
     ChildRun run;
     run.exitCode = RunProcess("\"" + dir + "\\adapter_child.exe\" " + routine, 30000);
-    std::istringstream report(ReadFile(dir + "\\report.txt"));
+    std::istringstream report(ReadText(dir + "\\report.txt"));
     for (std::string line; std::getline(report, line);) {
         size_t equals = line.find('=');
         if (line.compare(0, 4, "box=") == 0)

@@ -1,35 +1,9 @@
-// Registry set-up shared by the sweep, clean-up and adapter tests.
+// A registry key that resists deletion, for the sweep, clean-up and adapter tests.
 #pragma once
 #include <windows.h>
 #include <sddl.h>
 #include <string>
-#include <vector>
 #include "support/registry.h"
-
-// The names of the subkeys of root\path, in enumeration order.
-inline std::vector<std::string> Subkeys(HKEY root, const std::string& path)
-{
-    std::vector<std::string> names;
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[300];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
-inline void MakeKey(HKEY root, const std::string& path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
-}
 
 // A key that cannot be deleted: it has a subkey, and nobody may list its
 // subkeys. Removed again, subkey first, when the test ends.

@@ -11,6 +11,7 @@
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "support/state.h"
 #include "wizard/run.h"
 #include "wizard/state.h"
 
@@ -40,26 +41,16 @@ std::vector<LoadErrorPage> Analyse(const std::string& path)
 void StartRun()
 {
     ClearProgramKeys();
-    moduleInstance = GetModuleHandleA(nullptr);
-    WizardOptions = {};
-    memset(&DefaultRecord, 0, sizeof DefaultRecord);
+    StartFreshRun();
     DefaultRecord.registerAsPlug = 1;
 }
 
 // The fixture copied into a folder of its own, as a scan would find it.
 std::string Installed(const std::string& fixture, const std::string& folder)
 {
-    std::string dir = FreshDir(folder);
-    std::string path = dir + "\\" + fixture;
-    CopyInto(Built(fixture), path);
+    std::string path = FreshDir(folder) + "\\" + fixture;
+    PlantFixture(fixture, path);
     return path;
-}
-
-std::string EntryKey(const std::string& path)
-{
-    char name[10];
-    MakeEntryName(path.c_str(), name);
-    return std::string(PLUGINS_KEY "\\") + name;
 }
 
 } // namespace
@@ -104,7 +95,7 @@ TEST(ProbeInRun, FaultAtEachStepIsReportedAndStoredAsBadWithWhatWasLearnt)
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(0u, calls.back().find("fault "));
         EXPECT_NE(nullptr, GetModuleHandleA(path.c_str()));
-        std::string key = EntryKey(path);
+        std::string key = EntryKeyOf(path);
         EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad"));
         EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst"));
         EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "touch"));
@@ -123,7 +114,7 @@ TEST(ProbeInRun, BadPluginIsSkippedUntilFailedPluginsAreProbedAgain)
 {
     StartRun();
     std::string path = Installed("fault_open.dll", "run_rescan");
-    std::string key = EntryKey(path);
+    std::string key = EntryKeyOf(path);
     StartCallLog(path);
     ASSERT_EQ(1u, Analyse(path).size());
     EXPECT_EQ("entry main", CallLog(path).front());

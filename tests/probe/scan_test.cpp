@@ -8,6 +8,7 @@
 #include "probe/scan.h"
 #include "resource.h"
 #include "support/files.h"
+#include "support/state.h"
 #include "wizard/state.h"
 #include "wizard/trap.h"
 
@@ -46,11 +47,9 @@ void OpenStatusLine()
 Lines TakeFound()
 {
     Lines found;
-    while (FoundDllList.count) {
-        found.push_back(FoundDllList.first()->element);
-        FreePathText(FoundDllList.first()->element);
-        FoundDllList.remove(FoundDllList.first());
-    }
+    for (char* path : FoundDllList)
+        found.push_back(path);
+    EmptyPathList(FoundDllList);
     return found;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "support/registry.h"
+#include "support/state.h"
 #include "wizard/registry.h"
 #include "wizard/settings.h"
 #include "wizard/state.h"
@@ -20,10 +21,7 @@ const char VST_KEY[] = "Software\\Vst";
 // the "Paths" key handed back is closed unless the caller wants it.
 Lines LoadFolders(HKEY* paths = nullptr)
 {
-    while (SearchPathList.count) {
-        FreePathText(SearchPathList.first()->element);
-        SearchPathList.remove(SearchPathList.first());
-    }
+    EmptyPathList(SearchPathList);
     RegKey key = LoadSearchPaths();
     Lines folders;
     for (char* folder : SearchPathList)

@@ -170,3 +170,13 @@ void PumpMessages(DWORD milliseconds)
         Sleep(5);
     }
 }
+
+INT_PTR ShowDialog(int id, DLGPROC proc, LPARAM parameter)
+{
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr, proc, parameter);
+}
+
+HWND OpenDialog(int id, DLGPROC proc)
+{
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr, proc, 0);
+}

@@ -54,6 +54,11 @@ private:
     bool busy_ = false;
 };
 
+// A dialog of the program's resources, linked into the test program: shown
+// modally (its end code) or opened modeless (its window).
+INT_PTR ShowDialog(int id, DLGPROC proc, LPARAM parameter = 0);
+HWND OpenDialog(int id, DLGPROC proc);
+
 // Presses a button as a click does: the dialog receives WM_COMMAND/BN_CLICKED.
 void Click(HWND dialog, int id);
 void SetCheck(HWND dialog, int id, bool checked);

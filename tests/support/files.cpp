@@ -1,4 +1,7 @@
 #include "support/files.h"
+#include <fstream>
+#include <sstream>
+#include "plugins/fixtures.h"
 
 std::string ExeDir()
 {
@@ -53,6 +56,28 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool PlantFixture(const std::string& fixture, const std::string& path)
+{
+    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+    return CopyInto(fixtures::Built(fixture), path);
+}
+
+bool InstallWizard(const std::string& folder)
+{
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyInto(ExeDir() + "\\olvst.chm", folder + "\\olvst.chm");
+    return CopyInto(ExeDir() + "\\Tandrel.exe", folder + "\\Tandrel.exe");
 }
 
 bool FileExists(const std::string& path)

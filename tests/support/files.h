@@ -11,6 +11,15 @@ std::string FreshDir(const std::string& name);
 void RemoveTree(const std::string& path);
 bool CopyInto(const std::string& from, const std::string& to);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// The file's text, read in text mode; "" when it cannot be read.
+std::string ReadText(const std::string& path);
+// Copies the built fixture plug-in (its file name, with ".dll") to path,
+// making the folders on the way.
+bool PlantFixture(const std::string& fixture, const std::string& path);
+// Copies the program and its help file into a new folder, so that it runs
+// there as it does in the adapter's folder; false when the program is not
+// there after.
+bool InstallWizard(const std::string& folder);
 bool FileExists(const std::string& path);
 // Starts a command line and waits for it. The exit code, or -1 when it did
 // not end within the timeout (it is then killed).

@@ -1,26 +1,14 @@
 #include "support/registry.h"
-#include <vector>
 #include "plugdb/record.h"
+#include "wizard/state.h"
 
 namespace {
 
 void DeletePrefixedClasses(const char* area)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, area, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> doomed;
-    char name[300];
-    for (DWORD i = 0;; ++i) {
-        DWORD size = sizeof name;
-        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        if (IsAdapterClassName(name))
-            doomed.push_back(name);
-    }
-    for (const std::string& n : doomed)
-        RegDeleteTreeA(key, n.c_str());
-    RegCloseKey(key);
+    for (const std::string& name : Subkeys(HKEY_CLASSES_ROOT, area))
+        if (IsAdapterClassName(name.c_str()))
+            RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string(area) + "\\" + name).c_str());
 }
 
 } // namespace
@@ -93,4 +81,37 @@ int SubkeyCount(HKEY root, const std::string& path)
                      nullptr, nullptr);
     RegCloseKey(key);
     return static_cast<int>(count);
+}
+
+std::vector<std::string> Subkeys(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char name[300];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+void MakeKey(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
+}
+
+std::string EntryKeyOf(const std::string& dllPath)
+{
+    char shortPath[MAX_PATH];
+    if (!GetShortPathNameA(dllPath.c_str(), shortPath, sizeof shortPath))
+        lstrcpynA(shortPath, dllPath.c_str(), sizeof shortPath);
+    std::string base = strrchr(shortPath, '\\') + 1;
+    return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // Deletes the product key, "Software\Vst", "Software\Sonic Foundry" and every
 // adapter class key ("{141AC902-"/"{141AC903-") under CLSID, TilvSoftSynths
@@ -18,3 +19,11 @@ void SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
 void SetText(HKEY root, const std::string& path, const char* name, const std::string& text);
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size);
 int SubkeyCount(HKEY root, const std::string& path);
+// The names of the subkeys of root\path, in enumeration order.
+std::vector<std::string> Subkeys(HKEY root, const std::string& path);
+void MakeKey(HKEY root, const std::string& path);
+
+// The key under "Plug-Ins" that a run keeps for the DLL: its short name
+// without the extension, found here through the whole path's short form; a
+// file that is not there goes by its long name.
+std::string EntryKeyOf(const std::string& dllPath);

@@ -13,6 +13,7 @@
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "support/state.h"
 #include "wizard/run.h"
 #include "wizard/state.h"
 
@@ -27,11 +28,7 @@ protected:
     void SetUp() override
     {
         ClearProgramKeys();
-        moduleInstance = GetModuleHandleA(nullptr);
-        WizardOptions = {};
-        while (PluginList.count)
-            PluginList.remove(PluginList.first());
-        memset(&DefaultRecord, 0, sizeof DefaultRecord);
+        StartFreshRun();
         DefaultRecord.registerAsPlug = 1;
         folder = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         script.on("VST Plug-in Load Error", [this](HWND page) { AnswerLoadError(page); });
@@ -48,24 +45,15 @@ protected:
     // Copies a fixture plug-in into this test's folder under a file name.
     std::string Plant(const char* fixture, const std::string& fileName, const std::string& sub = "")
     {
-        std::string dir = folder + sub;
-        CreateDirectoryA(dir.c_str(), nullptr);
-        std::string path = dir + "\\" + fileName;
-        EXPECT_TRUE(CopyInto(ExeDir() + "\\plugins\\" + fixture, path)) << fixture;
+        std::string path = folder + sub + "\\" + fileName;
+        EXPECT_TRUE(PlantFixture(fixture, path)) << fixture;
         return path;
-    }
-
-    std::string EntryOf(const std::string& path)
-    {
-        char name[10];
-        EXPECT_TRUE(MakeEntryName(path.c_str(), name));
-        return std::string(PLUGINS_KEY "\\") + name;
     }
 
     // An entry as an earlier run left it.
     std::string StoreEntry(const std::string& path, DWORD isVst, DWORD isBad)
     {
-        std::string entry = EntryOf(path);
+        std::string entry = EntryKeyOf(path);
         SetDword(HKEY_LOCAL_MACHINE, entry, "isVst", isVst);
         SetDword(HKEY_LOCAL_MACHINE, entry, "isBad", isBad);
         SetText(HKEY_LOCAL_MACHINE, entry, "FullName", "Stored Name");
@@ -103,7 +91,7 @@ TEST_F(AnalysisTest, ANewPluginIsProbedAndWrittenFromTheDefaults)
     strcpy(DefaultRecord.PresetPath, "C:\\Default Presets");
     DefaultRecord.nrpnPassThrough = 1;
     std::string path = Plant("plain.dll", "My Plain Effect.dll");
-    std::string entry = EntryOf(path);
+    std::string entry = EntryKeyOf(path);
 
     AnalyseDll(path.c_str());
 
@@ -133,8 +121,8 @@ TEST_F(AnalysisTest, ANewInstrumentIsConfiguredAsAStereoSynthButAKnownOneKeepsIt
 {
     std::string fresh = Plant("synth.dll", "synth.dll", "\\new");
     AnalyseDll(fresh.c_str());
-    EXPECT_EQ(1, Value(EntryOf(fresh), "registerAsSynth"));
-    EXPECT_EQ(1, Value(EntryOf(fresh), "forceStereo"));
+    EXPECT_EQ(1, Value(EntryKeyOf(fresh), "registerAsSynth"));
+    EXPECT_EQ(1, Value(EntryKeyOf(fresh), "forceStereo"));
 
     WizardOptions.rescanExisting = 1;
     std::string known = Plant("synth.dll", "synth2.dll", "\\known");
@@ -149,7 +137,7 @@ TEST_F(AnalysisTest, ANewDllThatIsNotAPluginLeavesNothingBehind)
 {
     std::string path = Plant("noentry.dll", "helper.dll");
     AnalyseDll(path.c_str());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryOf(path)));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, EntryKeyOf(path)));
     EXPECT_EQ(0, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
     EXPECT_EQ(0u, PluginList.count);
     EXPECT_STREQ("Plugin analysis loop", FailureTrace.traceFailurePoint);
@@ -158,7 +146,7 @@ TEST_F(AnalysisTest, ANewDllThatIsNotAPluginLeavesNothingBehind)
 TEST_F(AnalysisTest, ANewPluginThatFaultsIsReportedStoredBadAndListed)
 {
     std::string path = Plant("fault_main.dll", "Crashing Plug.dll");
-    std::string entry = EntryOf(path);
+    std::string entry = EntryKeyOf(path);
     AnalyseDll(path.c_str());
 
     ASSERT_EQ(1u, loadErrors.size());
@@ -274,16 +262,16 @@ TEST_F(AnalysisTest, TwoDllsWithTheSameShortNameShareOneEntry)
 {
     std::string first = Plant("plain.dll", "plain.dll", "\\A");
     std::string second = Plant("plain.dll", "plain.dll", "\\B");
-    ASSERT_EQ(EntryOf(first), EntryOf(second));
+    ASSERT_EQ(EntryKeyOf(first), EntryKeyOf(second));
     AnalyseDll(first.c_str());
     AnalyseDll(second.c_str());
     ASSERT_EQ(2u, PluginList.count);
     EXPECT_EQ(first, Listed()[1].FullPath);   // only touched: the first DLL's record again
-    EXPECT_EQ(first, Text(EntryOf(first), "FullPath"));
+    EXPECT_EQ(first, Text(EntryKeyOf(first), "FullPath"));
 
     WizardOptions.rescanExisting = 1;
     AnalyseDll(second.c_str());
-    EXPECT_EQ(second, Text(EntryOf(first), "FullPath"));
+    EXPECT_EQ(second, Text(EntryKeyOf(first), "FullPath"));
     EXPECT_EQ(second, Listed()[2].FullPath);
 }
 

@@ -11,6 +11,7 @@
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "support/state.h"
 #include "wizard/report.h"
 #include "wizard/run.h"
 #include "wizard/state.h"
@@ -78,9 +79,7 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
 {
     ClearProgramKeys();
     ClearReport();
-    moduleInstance = GetModuleHandleA(nullptr);
-    WizardOptions = {};
-    memset(&DefaultRecord, 0, sizeof DefaultRecord);
+    StartFreshRun();
     std::string folder = FreshDir("report_reasons");
     DialogScript script;
     std::vector<std::string> steps;
@@ -99,14 +98,12 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
         if (c.setup == TEXT_FILE)
             WriteBytes(path, "Read me first.\r\n");
         else
-            ASSERT_TRUE(CopyInto(ExeDir() + "\\plugins\\" + c.fixture, path)) << c.fixture;
+            ASSERT_TRUE(PlantFixture(c.fixture, path)) << c.fixture;
         if (c.setup == PLANT_64_BIT)
             MarkAs64Bit(path);
         if (c.setup == STORED_GOOD || c.setup == STORED_BAD) {
-            char entry[10];
-            ASSERT_TRUE(MakeEntryName(path.c_str(), entry));
-            SetDword(HKEY_LOCAL_MACHINE, std::string(PLUGINS_KEY "\\") + entry, "isVst", 1);
-            SetDword(HKEY_LOCAL_MACHINE, std::string(PLUGINS_KEY "\\") + entry, "isBad", c.setup == STORED_BAD);
+            SetDword(HKEY_LOCAL_MACHINE, EntryKeyOf(path), "isVst", 1);
+            SetDword(HKEY_LOCAL_MACHINE, EntryKeyOf(path), "isBad", c.setup == STORED_BAD);
         }
         paths.push_back(path);
         AnalyseDll(paths.back().c_str());
@@ -136,6 +133,5 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
     EXPECT_GT(Described(ReportAt(0)).size(), strlen("Cannot be loaded: ") + 5);
     ClearReport();
     ClearProgramKeys();
-    while (PluginList.count)
-        PluginList.remove(PluginList.first());
+    EmptyPluginList();
 }

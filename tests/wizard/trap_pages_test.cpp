@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <new>
-#include <sstream>
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
@@ -70,24 +68,11 @@ INT_PTR CALLBACK DlgThrowingProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return GuardedDialogCall(ThrowingMessage, dialog, message, wParam, lParam);
 }
 
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path) << text;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Records what the exception page shows into the file, then presses OK.
 std::function<void(HWND)> RecordExceptionPage(const std::string& file)
 {
     return [file](HWND page) {
-        WriteFile(file, ItemText(page, IDC_EXCEPTION_OPERATION) + "|" + ItemText(page, IDC_EXCEPTION_POINT));
+        WriteBytes(file, ItemText(page, IDC_EXCEPTION_OPERATION) + "|" + ItemText(page, IDC_EXCEPTION_POINT));
         Click(page, IDOK);
     };
 }
@@ -101,14 +86,14 @@ int RunChild(const std::string& scenario, const std::string& file)
         static DLGPROC proc = scenario == "fault-in-dialog" ? DlgFaultyProc : DlgThrowingProc;
         script.on("VST Plug-in Load Error", [](HWND page) { Click(page, IDOK); })
             .on("Tandrel - Exception", RecordExceptionPage(file));
-        if (!Trapped([] { DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LOAD_ERROR), nullptr, proc, 0); }))
+        if (!Trapped([] { ShowDialog(IDD_LOAD_ERROR, proc); }))
             ShowExceptionPage();
         return 3;   // the guard ends the process before this
     }
     if (scenario == "fault-on-exception-page") {
         HWND faulting = FaultingWindow();
         script.on("Tandrel - Exception", [file, faulting](HWND) {
-            WriteFile(file, "page shown");
+            WriteBytes(file, "page shown");
             PostMessageA(faulting, WM_USER, 0, 0);
         });
         ShowExceptionPage();
@@ -123,7 +108,7 @@ std::string ChildRun(const std::string& scenario, long* exitCode)
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, sizeof self);
     *exitCode = RunProcess(std::string("\"") + self + "\" --child " + scenario + " \"" + file + "\"", 30000);
-    return ReadFile(file);
+    return ReadText(file);
 }
 
 } // namespace
@@ -154,7 +139,7 @@ TEST(LoadErrorPage, ShowsThePluginAndTheProbeStepAndClosesOnlyThroughOk)
             traceWhileOpen = std::string(FailureTrace.traceOperation) + "/" + FailureTrace.traceFailurePoint;
             Click(page, IDOK);
         });
-    INT_PTR result = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_LOAD_ERROR), nullptr, DlgErrProc, 0);
+    INT_PTR result = ShowDialog(IDD_LOAD_ERROR, DlgErrProc);
     EXPECT_TRUE(script.finished()) << "Escape or close ended the page";
     EXPECT_EQ(0, result);
     EXPECT_EQ("Broken Reverb", shownName);

@@ -1,0 +1,12 @@
+// The benchmarks' clock.
+#pragma once
+#include <windows.h>
+
+// Milliseconds since some fixed moment, from the performance counter.
+inline double Milliseconds()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * count.QuadPart / frequency.QuadPart;
+}

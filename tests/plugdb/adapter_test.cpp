@@ -37,14 +37,14 @@ ChildRun RunChild(const std::string& routine, const std::string& library, const 
         else if (equals != std::string::npos)
             run.report[line.substr(0, equals)] = line.substr(equals + 1);
     }
-    run.log = ReadFile(dir + "\\olvst.log");
+    run.log = ReadText(dir + "\\olvst.log");
     return run;
 }
 
 // A message box as the child reports it: OK only, no icon, no owner.
 std::string ErrorBox(const std::string& text)
 {
-    return std::string(ERROR_CAPTION) + "\t" + text + "\t100";
+    return "Ostrel VST Adapter Error\t" + text + "\t100";
 }
 
 const std::string ENTRY = std::string(PLUGINS_KEY) + "\\REVERB";

@@ -46,9 +46,9 @@ protected:
         return text;
     }
 
-    std::string DisplayNameOf(const PluginRecord& record)
+    std::string DisplayName(const std::string& classText)
     {
-        return TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + ClassText(record, false), nullptr);
+        return TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + classText, nullptr);
     }
 
     RegKey key;
@@ -121,7 +121,7 @@ TEST_F(RecordTest, WriteStoresEveryValueRegistersBothClassesAndTouches)
     EXPECT_EQ(24u, values);   // 23 record values and "touch"
 
     std::string library = ExeDir() + "\\OlVst.dll";
-    EXPECT_EQ("VST Reverb", DisplayNameOf(record));
+    EXPECT_EQ("VST Reverb", DisplayName("{141AC902-4162-4364-5245-564552420000}"));
     EXPECT_EQ(library, TextAt(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-4162-4364-5245-564552420000}\\InprocServer32", nullptr));
     EXPECT_EQ("VST Reverb_P", TextAt(HKEY_CLASSES_ROOT, "CLSID\\{141AC903-4162-4364-5245-564552420000}", nullptr));
     EXPECT_EQ(library, TextAt(HKEY_CLASSES_ROOT, "CLSID\\{141AC903-4162-4364-5245-564552420000}\\InprocServer32", nullptr));
@@ -137,9 +137,9 @@ TEST_F(RecordTest, ABadPluginGetsNoPropertyPageClassButKeepsBothIdentifiers)
     PluginRecord record = Named("Crashy", "CRASHY", 7);
     record.isBad = 1;
     WriteVstData(key, &record);
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + ClassText(record, false)));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + ClassText(record, true)));
-    EXPECT_EQ(ClassText(record, true), TextAt(HKEY_LOCAL_MACHINE, ENTRY, "clsidProps"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-0000-0007-4352-415348590000}"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC903-0000-0007-4352-415348590000}"));
+    EXPECT_EQ("{141AC903-0000-0007-4352-415348590000}", TextAt(HKEY_LOCAL_MACHINE, ENTRY, "clsidProps"));
 }
 
 TEST_F(RecordTest, DisplayNamesFollowThePrefixAndSubdivideOptions)
@@ -151,8 +151,8 @@ TEST_F(RecordTest, DisplayNamesFollowThePrefixAndSubdivideOptions)
         WizardOptions.noPrefix = c.noPrefix;
         WizardOptions.subDivide = c.subDivide;
         WriteVstData(key, &record);
-        EXPECT_EQ(c.name, DisplayNameOf(record));
-        EXPECT_EQ(std::string(c.name) + "_P", TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + ClassText(record, true), nullptr));
+        EXPECT_EQ(c.name, DisplayName("{141AC902-0000-0001-5245-564552420000}"));
+        EXPECT_EQ(std::string(c.name) + "_P", DisplayName("{141AC903-0000-0001-5245-564552420000}"));
         EXPECT_EQ(c.addVstPrefix, DwordAt(HKEY_LOCAL_MACHINE, ENTRY, "addVstPrefix"));
     }
 }
@@ -164,7 +164,7 @@ TEST_F(RecordTest, SubdivideGroupsChangeAtEveryTwentyFifthWrite)
     for (int write = 1; write <= 50; ++write) {
         WriteVstData(key, &record);
         const char* expected = write < 25 ? "VST0 Reverb" : write < 50 ? "VST1 Reverb" : "VST2 Reverb";
-        EXPECT_EQ(expected, DisplayNameOf(record)) << "write " << write;
+        EXPECT_EQ(expected, DisplayName("{141AC902-0000-0001-5245-564552420000}")) << "write " << write;
     }
     // Writes while the option is off leave the counters alone.
     WizardOptions.subDivide = 0;
@@ -179,8 +179,8 @@ TEST_F(RecordTest, ALongNameIsCutSoTheDisplayNameAndItsPropertyPageNameFit)
     strcpy(record.FullName, name.c_str());
     WizardOptions.subDivide = 1;
     WriteVstData(key, &record);
-    std::string display = DisplayNameOf(record);
-    std::string props = TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + ClassText(record, true), nullptr);
+    std::string display = DisplayName("{141AC902-0000-0001-4C4F-4E4700000000}");
+    std::string props = DisplayName("{141AC903-0000-0001-4C4F-4E4700000000}");
     EXPECT_EQ(61u, display.size());
     EXPECT_EQ("VST0 " + name.substr(0, 56), display);
     EXPECT_EQ(display + "_P", props);
@@ -256,9 +256,9 @@ TEST_F(RecordTest, StrayCharactersAfterTheStoredDosNameAreCleared)
     SetDword(HKEY_LOCAL_MACHINE, ENTRY, "uniqueId", 5);
     PluginRecord read{};
     ReadVstData(key, &read);
-    PluginRecord clean = Named("", "REV", 5);
-    EXPECT_EQ(0, memcmp(clean.DosName, read.DosName, sizeof read.DosName));
-    EXPECT_EQ(ClassText(clean, false), ClassText(read, false));
+    const char clean[sizeof read.DosName] = "REV";
+    EXPECT_EQ(0, memcmp(clean, read.DosName, sizeof read.DosName));
+    EXPECT_EQ("{141AC902-0000-0005-5245-560000000000}", ClassText(read, false));
 }
 
 // The class keys name the adapter library beside the program: by its long
@@ -281,10 +281,13 @@ TEST_F(RecordTest, TheLibraryBesideTheProgramIsNamedLongOrShortOrNotAtAll)
         return folder;
     };
     enum Form { LONG_FORM, SHORT_FORM, NONE };
-    struct Case { size_t folder; bool longName; Form named; };
+    // A class of its own for each case: unique ids 1, 2 and 3.
+    struct Case { size_t folder; bool longName; Form named; const char* classText; };
     // 245 + "\OlVst.dll" is 255 characters; the program's path is 257.
-    DWORD uniqueId = 0;   // a class of its own for each case
-    for (Case c : {Case{245, true, LONG_FORM}, Case{246, true, SHORT_FORM}, Case{246, false, NONE}}) {
+    DWORD uniqueId = 0;
+    for (Case c : {Case{245, true, LONG_FORM, "{141AC902-0000-0001-5245-564552420000}"},
+                   Case{246, true, SHORT_FORM, "{141AC902-0000-0002-5245-564552420000}"},
+                   Case{246, false, NONE, "{141AC902-0000-0003-5245-564552420000}"}}) {
         std::string folder = folderOf(c.folder, c.longName);
         ASSERT_EQ(c.folder, folder.size());
         std::string program = folder + "\\program.dll";
@@ -294,7 +297,7 @@ TEST_F(RecordTest, TheLibraryBesideTheProgramIsNamedLongOrShortOrNotAtAll)
 
         PluginRecord record = Named("Reverb", "REVERB", ++uniqueId);
         WriteVstData(key, &record);
-        std::string server = "CLSID\\" + ClassText(record, false) + "\\InprocServer32";
+        std::string server = std::string("CLSID\\") + c.classText + "\\InprocServer32";
         char shortForm[MAX_PATH] = "";
         GetShortPathNameA((folder + "\\").c_str(), shortForm, sizeof shortForm);
         SCOPED_TRACE(program);

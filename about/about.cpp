@@ -46,10 +46,7 @@ INT_PTR AboutMessage(HWND box, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgAboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(AboutMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgAboutProc = GuardedDialogProc<AboutMessage>;
 
 bool GetVersionString(HMODULE module, const char* key, char* out, size_t size)
 {

@@ -54,7 +54,4 @@ INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-INT_PTR CALLBACK DlgHangProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(HangMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgHangProc = GuardedDialogProc<HangMessage>;

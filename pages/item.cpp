@@ -160,8 +160,7 @@ void Store(HWND dialog)
 void ShowDetails(HWND dialog)
 {
     if (PluginRecord* record = EditedRecord(dialog))
-        DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROPS), nullptr, DlgPropsProc,
-                        reinterpret_cast<LPARAM>(record));
+        ShowModalDialog(IDD_PROPS, DlgPropsProc, reinterpret_cast<LPARAM>(record));
 }
 
 // Escape and close requests arrive as IDCANCEL and are ignored; the "..."
@@ -192,7 +191,4 @@ INT_PTR ItemMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ItemMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgItemProc = GuardedDialogProc<ItemMessage>;

@@ -108,12 +108,12 @@ void RestoreSelection()
 
 void OpenOptions()
 {
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ITEM), nullptr, DlgItemProc, 0);
+    ShowModalDialog(IDD_ITEM, DlgItemProc);
 }
 
 void OpenReport()
 {
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_REPORT), nullptr, DlgReportProc, 0);
+    ShowModalDialog(IDD_REPORT, DlgReportProc);
 }
 
 // The list's notifications are not handled: a double-click does nothing.
@@ -168,7 +168,4 @@ void RefreshPlugList()
     RestoreSelection();
 }
 
-INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ListMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgListProc = GuardedDialogProc<ListMessage>;

@@ -39,7 +39,4 @@ INT_PTR NullMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-INT_PTR CALLBACK DlgNullProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(NullMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgNullProc = GuardedDialogProc<NullMessage>;

@@ -3,18 +3,18 @@
 #include <windows.h>
 #include <shlobj.h>
 
-INT_PTR CALLBACK DlgWelcomeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern const DLGPROC DlgWelcomeProc;
 // Progress page, registering notice and finished page. The finished page
 // takes, as its creation parameter, a text to show in place of its success
 // message (null on success).
-INT_PTR CALLBACK DlgNullProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgPathsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgResetProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern const DLGPROC DlgNullProc;
+extern const DLGPROC DlgPathsProc;
+extern const DLGPROC DlgResetProc;
+extern const DLGPROC DlgListProc;
+extern const DLGPROC DlgItemProc;
+extern const DLGPROC DlgPropsProc;
 // What became of every DLL the scan found (dialog 140), from the list page.
-INT_PTR CALLBACK DlgReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern const DLGPROC DlgReportProc;
 void RefreshPlugList();
 
 // The not-responding window, opened on the watchdog's thread with a
@@ -26,7 +26,7 @@ struct HangQuestion {
     DWORD stepStart;            // GetTickCount() when the step began
     bool (*stillWaiting)();
 };
-INT_PTR CALLBACK DlgHangProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern const DLGPROC DlgHangProc;
 
 // The shell's folder browser as the search-path page's "Add..." calls it;
 // tests put their own answer here.

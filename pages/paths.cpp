@@ -103,14 +103,14 @@ void RemoveFolder(HWND dialog)
 void EditDefaults()
 {
     editSelectedPlugin = 0;
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ITEM), nullptr, DlgItemProc, 0);
+    ShowModalDialog(IDD_ITEM, DlgItemProc);
 }
 
 // Only an explicit "Yes" resets: a confirmation that could not be shown
 // (result -1) is no consent.
 void ResetAll()
 {
-    if (DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_RESET), nullptr, DlgResetProc, 0) == 1)
+    if (ShowModalDialog(IDD_RESET, DlgResetProc) == 1)
         ResetConfiguration();
 }
 
@@ -164,7 +164,4 @@ INT_PTR PathsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgPathsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(PathsMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgPathsProc = GuardedDialogProc<PathsMessage>;

@@ -57,7 +57,4 @@ INT_PTR PropsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-INT_PTR CALLBACK DlgPropsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(PropsMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgPropsProc = GuardedDialogProc<PropsMessage>;

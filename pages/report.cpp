@@ -129,7 +129,4 @@ INT_PTR ReportMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgReportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ReportMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgReportProc = GuardedDialogProc<ReportMessage>;

@@ -36,7 +36,4 @@ INT_PTR ResetMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgResetProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ResetMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgResetProc = GuardedDialogProc<ResetMessage>;

@@ -13,7 +13,7 @@ namespace {
 void ShowAbout(HWND page)
 {
     EnableWindow(page, FALSE);
-    DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, DlgAboutProc, 0);
+    ShowModalDialog(IDD_ABOUT, DlgAboutProc);
     EnableWindow(page, TRUE);
     SetForegroundWindow(page);
 }
@@ -52,7 +52,4 @@ INT_PTR WelcomeMessage(HWND page, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgWelcomeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(WelcomeMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgWelcomeProc = GuardedDialogProc<WelcomeMessage>;

@@ -113,8 +113,7 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
 HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)())
 {
     HangQuestion question{pluginName, step, stepStart, stillWaiting};
-    INT_PTR answer = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_HANG), nullptr, DlgHangProc,
-                                     reinterpret_cast<LPARAM>(&question));
+    INT_PTR answer = ShowModalDialog(IDD_HANG, DlgHangProc, reinterpret_cast<LPARAM>(&question));
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
@@ -233,7 +232,7 @@ void ShowRunPage(int id, DLGPROC proc, LPARAM parameter)
 {
     // A page nobody can see (no display, no template) ends the run as
     // "&Cancel" does, before anything more is written.
-    if (DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter) == -1)
+    if (ShowModalDialog(id, proc, parameter) == -1)
         EndWizardProcess();
 }
 

@@ -50,3 +50,8 @@ bool ModuleFilePath(HMODULE module, char* path, DWORD size, const char* name)
     slash[1] = 0;
     return AppendText(path, size, name);
 }
+
+INT_PTR ShowModalDialog(int id, DLGPROC proc, LPARAM parameter)
+{
+    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(id), nullptr, proc, parameter);
+}

@@ -126,3 +126,7 @@ extern int rememberedRow;               // row the list page selects after a reb
 // backslash). False when there is none or it does not fit: a cut path would
 // name another file.
 bool ModuleFilePath(HMODULE module, char* path, DWORD size, const char* name = nullptr);
+
+// Shows template id of this module as a modal dialog with no owner and
+// returns DialogBoxParam's answer (-1 when it could not be shown).
+INT_PTR ShowModalDialog(int id, DLGPROC proc, LPARAM parameter = 0);

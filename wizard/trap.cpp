@@ -91,7 +91,7 @@ void ShowExceptionPage()
         EndWizardProcess();
     exceptionPageShown = true;
     if (!Trapped([] {
-            DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_EXCEPTION), nullptr, DlgExceptionProc, 0);
+            ShowModalDialog(IDD_EXCEPTION, DlgExceptionProc);
         }))
         EndWizardProcess();
 }
@@ -149,12 +149,5 @@ INT_PTR ExceptionMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 } // namespace
 
-INT_PTR CALLBACK DlgErrProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(LoadErrorMessage, dialog, message, wParam, lParam);
-}
-
-INT_PTR CALLBACK DlgExceptionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ExceptionMessage, dialog, message, wParam, lParam);
-}
+const DLGPROC DlgErrProc = GuardedDialogProc<LoadErrorMessage>;
+const DLGPROC DlgExceptionProc = GuardedDialogProc<ExceptionMessage>;

@@ -40,5 +40,12 @@ void ShowExceptionPage();
 INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
                           HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-INT_PTR CALLBACK DlgErrProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DlgExceptionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The dialog procedure that calls Handler under that guard.
+template <INT_PTR (*Handler)(HWND, UINT, WPARAM, LPARAM)>
+INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return GuardedDialogCall(Handler, dialog, message, wParam, lParam);
+}
+
+extern const DLGPROC DlgErrProc;
+extern const DLGPROC DlgExceptionProc;

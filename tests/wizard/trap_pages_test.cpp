@@ -46,11 +46,6 @@ INT_PTR FaultyMessage(HWND, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-INT_PTR CALLBACK DlgFaultyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(FaultyMessage, dialog, message, wParam, lParam);
-}
-
 // The same with a throw of the program's own, which must not unwind
 // through the dialog manager.
 INT_PTR ThrowingMessage(HWND, UINT message, WPARAM wParam, LPARAM)
@@ -61,11 +56,6 @@ INT_PTR ThrowingMessage(HWND, UINT message, WPARAM wParam, LPARAM)
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
         throw std::bad_alloc();
     return FALSE;
-}
-
-INT_PTR CALLBACK DlgThrowingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return GuardedDialogCall(ThrowingMessage, dialog, message, wParam, lParam);
 }
 
 // Records what the exception page shows into the file, then presses OK.
@@ -83,7 +73,8 @@ int RunChild(const std::string& scenario, const std::string& file)
     DialogScript script;
     if (scenario == "fault-in-dialog" || scenario == "throw-in-dialog") {
         // A page whose procedure faults (or throws) when OK is pressed.
-        static DLGPROC proc = scenario == "fault-in-dialog" ? DlgFaultyProc : DlgThrowingProc;
+        static DLGPROC proc = scenario == "fault-in-dialog" ? GuardedDialogProc<FaultyMessage>
+                                                             : GuardedDialogProc<ThrowingMessage>;
         script.on("VST Plug-in Load Error", [](HWND page) { Click(page, IDOK); })
             .on("Tandrel - Exception", RecordExceptionPage(file));
         if (!Trapped([] { ShowDialog(IDD_LOAD_ERROR, proc); }))

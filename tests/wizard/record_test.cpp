@@ -281,13 +281,12 @@ TEST_F(RecordTest, TheLibraryBesideTheProgramIsNamedLongOrShortOrNotAtAll)
         return folder;
     };
     enum Form { LONG_FORM, SHORT_FORM, NONE };
-    // A class of its own for each case: unique ids 1, 2 and 3.
-    struct Case { size_t folder; bool longName; Form named; const char* classText; };
+    // A class of its own for each case, from its unique id.
+    struct Case { size_t folder; bool longName; Form named; DWORD uniqueId; const char* classText; };
     // 245 + "\OlVst.dll" is 255 characters; the program's path is 257.
-    DWORD uniqueId = 0;
-    for (Case c : {Case{245, true, LONG_FORM, "{141AC902-0000-0001-5245-564552420000}"},
-                   Case{246, true, SHORT_FORM, "{141AC902-0000-0002-5245-564552420000}"},
-                   Case{246, false, NONE, "{141AC902-0000-0003-5245-564552420000}"}}) {
+    for (Case c : {Case{245, true, LONG_FORM, 1, "{141AC902-0000-0001-5245-564552420000}"},
+                   Case{246, true, SHORT_FORM, 2, "{141AC902-0000-0002-5245-564552420000}"},
+                   Case{246, false, NONE, 3, "{141AC902-0000-0003-5245-564552420000}"}}) {
         std::string folder = folderOf(c.folder, c.longName);
         ASSERT_EQ(c.folder, folder.size());
         std::string program = folder + "\\program.dll";
@@ -295,7 +294,7 @@ TEST_F(RecordTest, TheLibraryBesideTheProgramIsNamedLongOrShortOrNotAtAll)
         moduleInstance = LoadLibraryExA(program.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
         ASSERT_NE(nullptr, moduleInstance) << program.size();
 
-        PluginRecord record = Named("Reverb", "REVERB", ++uniqueId);
+        PluginRecord record = Named("Reverb", "REVERB", c.uniqueId);
         WriteVstData(key, &record);
         std::string server = std::string("CLSID\\") + c.classText + "\\InprocServer32";
         char shortForm[MAX_PATH] = "";

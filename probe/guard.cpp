@@ -23,11 +23,16 @@ void CaptureFloatingPointState()
 
 void RestoreFloatingPointState()
 {
-    asm volatile("fnclex");
-    if (!captured)
-        return;
-    asm volatile("fldcw %0" : : "m"(controlWord));
-    if (hasSse)
+    // A plug-in may leave values on the x87 register stack, or the registers
+    // in MMX use: either turns the next floating-point load into a NaN.
+    // Starting the unit afresh clears them and any pending exception.
+    unsigned short word;
+    asm volatile("fnstcw %0" : "=m"(word));
+    if (captured)
+        word = controlWord;
+    asm volatile("fninit");
+    asm volatile("fldcw %0" : : "m"(word));
+    if (captured && hasSse)
         asm volatile("ldmxcsr %0" : : "m"(mxcsr));
 }
 

@@ -5,9 +5,11 @@
 // Keeps the thread's x87 control word and MXCSR as they are now: the
 // wizard's own, taken at start-up.
 void CaptureFloatingPointState();
-// Clears pending x87 exceptions and puts back the kept control word and
-// MXCSR, so that one plug-in's unmasked exceptions do not fault in the
-// wizard or in the next plug-in. Only clears when nothing was kept.
+// Starts the x87 unit afresh (its register stack emptied, MMX use and
+// pending exceptions ended) and puts back the kept control word and MXCSR,
+// so that nothing a plug-in left there faults or spoils a value in the
+// wizard or in the next plug-in. Keeps the control word as it is when
+// nothing was kept.
 void RestoreFloatingPointState();
 // The x87 control word as it is now.
 unsigned short FloatingPointControlWord();

@@ -38,15 +38,20 @@ bool logging;
 // An address nothing is mapped at; volatile so the compiler keeps the write.
 int* volatile badAddress = reinterpret_cast<int*>(16);
 
+HMODULE Self()
+{
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Self), &self);
+    return self;
+}
+
 void Log(const char* format, ...)
 {
     if (!logging)
         return;
     char path[MAX_PATH + 8];
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&Log), &self);
-    DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+    DWORD length = GetModuleFileNameA(Self(), path, MAX_PATH);
     memcpy(path + length, FIXTURE_LOG_SUFFIX, sizeof FIXTURE_LOG_SUFFIX);
 
     char line[512];
@@ -90,6 +95,84 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 }
 #endif
 
+#if defined(SLEEP_IN_ATTACH) || defined(FAULT_IN_ATTACH)
+// Its start-up code waits in a loop, or faults, while the loader holds its lock.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+#ifdef SLEEP_IN_ATTACH
+        for (;;)
+            Sleep(200);
+#else
+        *badAddress = 1;
+#endif
+    }
+    return TRUE;
+}
+#endif
+
+#if defined(LEAVE_THREAD)
+// Runs until the process ends, in the plug-in's own code.
+DWORD WINAPI KeepBusy(void*)
+{
+    for (;;)
+        Sleep(20);
+}
+#endif
+
+#if defined(LEAVE_WINDOW)
+LRESULT CALLBACK LeftWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+#endif
+
+#if defined(LEAVE_TIMER)
+void CALLBACK LeftTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
+#endif
+
+#if defined(LEAVE_HOOK)
+LRESULT CALLBACK LeftHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+#endif
+
+#if defined(LEAVE_HANDLER)
+LONG CALLBACK LeftHandler(EXCEPTION_POINTERS*)
+{
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+#endif
+
+// What GUI frameworks, licence checks and crash reporters start in effOpen
+// and never stop.
+void LeaveSomethingBehind(HMODULE self)
+{
+    (void)self;
+#ifdef LEAVE_THREAD
+    CloseHandle(CreateThread(nullptr, 0, KeepBusy, nullptr, 0, nullptr));
+#endif
+#ifdef LEAVE_WINDOW
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = LeftWindowProc;
+    windowClass.hInstance = self;
+    windowClass.lpszClassName = "FixtureLeftWindow";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, "FixtureLeftWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, self, nullptr);
+    PostMessageA(window, WM_USER, 0, 0);
+#endif
+#ifdef LEAVE_TIMER
+    SetTimer(nullptr, 0, 10, LeftTimerProc);
+#endif
+#ifdef LEAVE_HOOK
+    SetWindowsHookExA(WH_GETMESSAGE, LeftHookProc, nullptr, GetCurrentThreadId());
+#endif
+#ifdef LEAVE_HANDLER
+    AddVectoredExceptionHandler(1, LeftHandler);
+#endif
+}
+
 #ifdef OVERFLOW_IN_OPEN
 // Not a tail call: every level keeps its block until the one below returns.
 __attribute__((noinline)) int Recurse(volatile char* above)
@@ -131,6 +214,10 @@ void Fault()
     Log(FIXTURE_LOG_FAULT, "slow");
     Sleep(SLOW_MILLISECONDS);
     return;
+#elif FAULT_KIND == 11
+    Log(FIXTURE_LOG_FAULT, "sleep-loop");
+    for (;;)
+        Sleep(200);
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
@@ -270,6 +357,20 @@ void DeleteEffect(AEffect* effect)
             asm volatile("fldcw %0" : : "m"(word));
         }
 #endif
+#ifdef CHECK_FPU_IN_OPEN
+        {
+            // The x87 tag word as the host hands the unit over.
+            unsigned short environment[14];
+            asm volatile("fnstenv %0" : "=m"(environment));
+            Log(FIXTURE_LOG_FPU, environment[4]);
+            asm volatile("fldenv %0" : : "m"(environment));
+        }
+#endif
+#ifdef FILL_FPU_IN_OPEN
+        // Eight values left on the x87 register stack: it is full.
+        asm volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
+#endif
+        LeaveSomethingBehind(Self());
 #ifdef NAN_IN_OPEN
         {
             volatile double none = 0.0;

@@ -19,6 +19,8 @@
 //                                           stack-overflow; or to misbehave: spin,
 //                                           wait, exit, abort, ExitProcess, slow
 //   handled own exception                   the fixture trapped a fault of its own
+//   fpu tags <4 hex digits>                 fpu_check.dll: the x87 tag word in effOpen
+//                                           (FFFF: the register stack is empty)
 //   editor parent <details>                 what effEditOpen was handed (see below)
 // Without the variable nothing is written.
 #pragma once
@@ -31,6 +33,8 @@
 #define FIXTURE_LOG_DISPATCH "dispatch %d %d %d %d %08X"
 #define FIXTURE_LOG_FAULT "fault %s"
 #define FIXTURE_LOG_HANDLED "handled own exception"
+#define FIXTURE_LOG_FPU "fpu tags %04X"
+#define FIXTURE_FPU_EMPTY "fpu tags FFFF"
 // The editor parent window: class, client size, style, extended style,
 // visible, class style, class background colour, class window procedure is
 // DefWindowProcA (1/0); then the window it is a child of: class, visible.
@@ -114,6 +118,17 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      RaiseException in effOpen with the codes the wizard raises
 //                      when it skips a plug-in or stops one ending the process
 //   needs_missing.dll  imports missing_helper.dll (in plugins\helpers, not beside it)
+//   fpu_full.dll       leaves eight values on the x87 register stack in effOpen
+//   fpu_check.dll      logs the x87 tag word it finds in effOpen
+//   sleep_loop_open.dll  sleeps in a loop for ever in effOpen
+//   sleep_attach.dll   sleeps in a loop for ever in its DllMain (process attach)
+//   fault_attach.dll   access violation in its DllMain (process attach)
+//   leave_<kind>.dll   leaves something of its own behind in effOpen, never
+//                      taken back: a thread running in its code (thread), a
+//                      message-only window of its own class with a message
+//                      posted to it (window), a thread timer (timer), a
+//                      WH_GETMESSAGE hook on the wizard's thread (hook), a
+//                      vectored exception handler (handler)
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

@@ -3,6 +3,7 @@
 // PluginList hold afterwards. Real fixture plug-ins, the real probe and the
 // real load-error page.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -316,22 +317,35 @@ TEST(EntryName, ADllWithNoUsableNameIsPassedOverWithoutTouchingPlugIns)
     ClearProgramKeys();
 }
 
-TEST_F(AnalysisTest, APluginsFloatingPointControlWordDoesNotOutliveItsProbe)
+TEST_F(AnalysisTest, APluginsFloatingPointStateDoesNotOutliveItsProbe)
 {
     CaptureFloatingPointState();
     unsigned short own = FloatingPointControlWord();
-    std::string path = Plant("fpu_unmask.dll", "unmask.dll");
+    std::string unmask = Plant("fpu_unmask.dll", "unmask.dll");
 
     // The probe alone leaves what the plug-in set...
     PluginRecord bare{};
-    strcpy(bare.FullPath, path.c_str());
+    strcpy(bare.FullPath, unmask.c_str());
     LoadVstPlugin(&bare);
     EXPECT_EQ(0x1332, FloatingPointControlWord() & 0x1F3F);
     RestoreFloatingPointState();
 
-    // ...the analysis puts the wizard's own back.
-    AnalyseDll(path.c_str());
-    EXPECT_EQ(own, FloatingPointControlWord());
-    ASSERT_EQ(1u, PluginList.count);
-    EXPECT_EQ(0u, Listed()[0].isBad);
+    // ...the analysis puts the wizard's own back, whatever the plug-in left
+    // (unmasked exceptions, or a full register stack that would turn the
+    // next plug-in's first floating-point load into a NaN), and the next
+    // plug-in finds the unit empty.
+    for (const std::string& path : {unmask, Plant("fpu_full.dll", "full.dll")}) {
+        SCOPED_TRACE(path);
+        AnalyseDll(path.c_str());
+        EXPECT_EQ(own, FloatingPointControlWord());
+        std::string next = path + ".next.dll";
+        ASSERT_TRUE(PlantFixture("fpu_check.dll", next));
+        fixtures::StartCallLog(next);
+        AnalyseDll(next.c_str());
+        fixtures::StopCallLog();
+        std::vector<std::string> calls = fixtures::CallLog(next);
+        EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), FIXTURE_FPU_EMPTY));
+    }
+    for (const PluginRecord& record : Listed())
+        EXPECT_EQ(0u, record.isBad) << record.FullName;
 }

@@ -1,10 +1,18 @@
-// The not-responding window: asked on the watchdog's thread while a plug-in
+// The not-responding window: shown on the watchdog's thread while a plug-in
 // holds the wizard's thread. It writes no trace: the trace belongs to the
 // wizard's thread and must go on naming the plug-in's step.
+//
+// A plug-in stuck in its DllMain holds the loader's lock, and under it no
+// dialog can be made from a template, nor a window shown the first time or
+// activated with an input method looking on. So the window is made ahead,
+// with input methods off for its thread, and drawn once unseen.
+#include <windows.h>
+#include <imm.h>
 #include <cstdio>
 #include "pages/pages.h"
 #include "about/help.h"
 #include "resource.h"
+#include "wizard/state.h"
 #include "wizard/trap.h"
 
 namespace {
@@ -12,46 +20,117 @@ namespace {
 const UINT_PTR LOOK_TIMER = 1;
 const UINT LOOK_INTERVAL = 250;
 
-void ShowWaited(HWND dialog, const HangQuestion* question)
+const char MUST_CLOSE_ADVICE[] = "The Configuration Wizard cannot stop this plug-in, and must close now. When you "
+                                 "run it again, it will go on without this plug-in.";
+
+HWND window;                    // made ahead, hidden and untitled until asked
+char caption[64];               // its title, from the template
+bool shown;                     // it has been seen: the next question gets a new one
+const HangQuestion* asked;      // while it is up
+int answer;                     // -1 until there is one
+
+void ShowWaited(HWND dialog)
 {
     char text[96];
     snprintf(text, sizeof text, "The Wizard has waited %lu seconds for it.",
-             static_cast<unsigned long>((GetTickCount() - question->stepStart) / 1000));
+             static_cast<unsigned long>((GetTickCount() - asked->stepStart) / 1000));
     SetDlgItemTextA(dialog, IDC_HANG_WAITED, text);
 }
 
-INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    auto* question = reinterpret_cast<const HangQuestion*>(GetWindowLongPtrA(dialog, DWLP_USER));
     switch (message) {
     case WM_HELP:
         ShowHelp();
         return TRUE;
     case WM_INITDIALOG:
-        question = reinterpret_cast<const HangQuestion*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        SetDlgItemTextA(dialog, IDC_HANG_NAME, question->pluginName);
-        SetDlgItemTextA(dialog, IDC_HANG_STEP, question->step);
-        ShowWaited(dialog, question);
-        // No owner, yet above the progress page, which cannot be brought
-        // forward while its thread is in the plug-in.
-        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetTimer(dialog, LOOK_TIMER, LOOK_INTERVAL, nullptr);
         return TRUE;
     case WM_TIMER:
-        if (!question->stillWaiting())
-            EndDialog(dialog, 0);
+        if (!asked)
+            return TRUE;
+        if (!asked->stillWaiting())
+            answer = 0;
         else
-            ShowWaited(dialog, question);
+            ShowWaited(dialog);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_HANG_WAIT || LOWORD(wParam) == IDC_HANG_SKIP)
-            EndDialog(dialog, LOWORD(wParam));
+            answer = LOWORD(wParam);
         return FALSE;
     }
     return FALSE;
 }
 
+// Fully transparent and untitled while it is drawn the first time, so that
+// neither a person nor a program looking for the question sees it.
+void DrawUnseen(HWND dialog)
+{
+    GetWindowTextA(dialog, caption, sizeof caption);
+    SetWindowTextA(dialog, "");
+    SetWindowLongPtrA(dialog, GWL_EXSTYLE, GetWindowLongPtrA(dialog, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(dialog, 0, 0, LWA_ALPHA);
+    ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    UpdateWindow(dialog);
+    ShowWindow(dialog, SW_HIDE);
+    SetLayeredWindowAttributes(dialog, 0, 255, LWA_ALPHA);
+}
+
+void ShowMustClose(HWND dialog)
+{
+    SetDlgItemTextA(dialog, IDC_HANG_WAITED, "");
+    SetDlgItemTextA(dialog, IDC_HANG_ADVICE, MUST_CLOSE_ADVICE);
+    ShowWindow(GetDlgItem(dialog, IDC_HANG_WAIT), SW_HIDE);
+    SetDlgItemTextA(dialog, IDC_HANG_SKIP, "OK");
+    SendMessageA(dialog, DM_SETDEFID, IDC_HANG_SKIP, 0);
+}
+
 } // namespace
 
 const DLGPROC DlgHangProc = GuardedDialogProc<HangMessage>;
+
+void MakeHangWindow()
+{
+    if (window && !shown)
+        return;
+    if (window)
+        DestroyWindow(window);
+    ImmDisableIME(GetCurrentThreadId());
+    window = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_HANG), nullptr, DlgHangProc, 0);
+    shown = false;
+    if (window)
+        DrawUnseen(window);
+}
+
+int AskHangQuestion(const HangQuestion& question)
+{
+    MakeHangWindow();
+    if (!window)
+        return IDC_HANG_WAIT;
+    asked = &question;
+    answer = -1;
+    shown = true;
+    SetWindowTextA(window, caption);
+    SetDlgItemTextA(window, IDC_HANG_NAME, question.pluginName);
+    SetDlgItemTextA(window, IDC_HANG_STEP, question.step);
+    if (question.mustClose) {
+        ShowMustClose(window);
+    } else {
+        ShowWaited(window);
+        SetTimer(window, LOOK_TIMER, LOOK_INTERVAL, nullptr);
+    }
+    // No owner, yet above the progress page, which cannot be brought
+    // forward while its thread is in the plug-in.
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ShowWindow(window, SW_SHOW);
+    MSG message;
+    while (answer < 0 && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageA(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    KillTimer(window, LOOK_TIMER);
+    ShowWindow(window, SW_HIDE);
+    asked = nullptr;
+    return answer < 0 ? 0 : answer;
+}

@@ -17,15 +17,21 @@ extern const DLGPROC DlgPropsProc;
 extern const DLGPROC DlgReportProc;
 void RefreshPlugList();
 
-// The not-responding window, opened on the watchdog's thread with a
-// HangQuestion as its creation parameter. Ends with IDC_HANG_WAIT or
-// IDC_HANG_SKIP, or with 0 once stillWaiting() says the plug-in returned.
+// The not-responding window, on the watchdog's thread. MakeHangWindow makes
+// it ahead, hidden (again, once the last one has been seen), so that it can
+// appear while a plug-in holds the loader's lock. AskHangQuestion shows it
+// and returns IDC_HANG_WAIT or IDC_HANG_SKIP, or 0 once stillWaiting() says
+// the plug-in returned; with mustClose it only tells that the wizard must
+// close, and returns when that has been read.
 struct HangQuestion {
     const char* pluginName;
     const char* step;
     DWORD stepStart;            // GetTickCount() when the step began
     bool (*stillWaiting)();
+    bool mustClose;
 };
+void MakeHangWindow();
+int AskHangQuestion(const HangQuestion& question);
 extern const DLGPROC DlgHangProc;
 
 // The shell's folder browser as the search-path page's "Add..." calls it;

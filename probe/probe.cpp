@@ -1,6 +1,6 @@
 #include "probe/probe.h"
+#include "probe/frame.h"
 #include "probe/marker.h"
-#include "probe/exits.h"
 #include "probe/watchdog.h"
 #include "probe/outcome.h"
 #include "resource.h"
@@ -16,9 +16,11 @@ const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
 const float SAMPLE_RATE = 44100.0f;
 const intptr_t BLOCK_SIZE = 1024;
 
-// Every step is named in the trace and told to the watchdog.
+// Every step is named in the trace and told to the watchdog. A plug-in that
+// caught the exception it was sent out with is sent out again here.
 void Step(const char* step)
 {
+    RaiseSkipAgain();
     ProbeStep(step);
     WatchdogStep(step);
 }
@@ -118,14 +120,12 @@ void LoadVstPlugin(PluginRecord* record)
 
     wantEventsFlag = 0;
     Step("Load Library");
-    // As hosts do: DLLs the plug-in needs from its own folder are found there.
-    HMODULE library = LoadLibraryExA(record->FullPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE library = LoadPlugin(record->FullPath);
     if (!library) {
         probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
         return;
     }
-    GuardExits(library);
-    WatchdogLibrary(library);
+    GuardPlugin(library);
 
     Step("Get Proc Address");
     VstEntryPoint entry = EntryPoint(library, "main");
@@ -134,9 +134,7 @@ void LoadVstPlugin(PluginRecord* record)
     if (!entry) {
         probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
         Step("Free Library (bad plugin)");
-        UnguardExits();
-        WatchdogLibrary(nullptr);
-        FreeLibrary(library);
+        probeOutcome.leftBehind = ReleasePlugin(library);
         return;
     }
 
@@ -158,9 +156,7 @@ void LoadVstPlugin(PluginRecord* record)
     }
 
     Step("Free Library");
-    UnguardExits();
-    WatchdogLibrary(nullptr);
-    FreeLibrary(library);
+    probeOutcome.leftBehind = ReleasePlugin(library);
     Step("Post Unload");
 }
 

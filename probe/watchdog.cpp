@@ -6,15 +6,14 @@
 #include "wizard/state.h"
 #include "wizard/text.h"
 
-HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)());
+HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), bool);
 
 namespace {
 
 // Once the thread is sent out, it has this long to reach the trap region.
 const DWORD LEAVE_TIME = 2000;
 // How often, and how many times, the thread is looked at for a moment in
-// which it runs code that may be left (a plug-in that waits by spinning
-// around a system call is mostly inside the system).
+// which it can be sent out.
 const DWORD SAMPLE_INTERVAL = 100;
 const int SAMPLES = 10;
 
@@ -23,7 +22,7 @@ const char MUST_CLOSE_TEXT[] =
     "stop it. The Wizard must close now. When you run it again, it will go on without this plug-in.";
 
 HANDLE wizardThread;
-HMODULE ownImage;
+DWORD wizardThreadId;
 DWORD limit;             // milliseconds
 
 // Written by the wizard's thread; the heartbeat writes the step's text and
@@ -35,6 +34,8 @@ const char* volatile stepText = "";
 volatile DWORD stepStart;
 HMODULE volatile probedLibrary;
 const char* volatile watchedName = "";
+const void* volatile probeStackTop;
+volatile LONG skipRaised;
 
 LONG askedStep;
 
@@ -53,25 +54,97 @@ DWORD ReadLimit()
     return seconds * 1000;
 }
 
-// Where the wizard's thread lands when it is sent out of a plug-in. The
-// return address pushed for it is where the thread was, so the stack reads
-// as if the plug-in had called it.
+} // namespace
+
+// Where the wizard's thread goes when it is sent out of a plug-in.
 extern "C" void __cdecl RaiseSkipped()
 {
+    InterlockedExchange(&skipRaised, 1);
     RaiseException(EXCEPTION_PLUGIN_SKIPPED, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
-// Only the probed library's code and the program's own may be left half
-// done: the system's code may hold locks the wizard needs afterwards. Asked
-// while the thread is suspended, so nothing here may take a lock.
-bool MayLeave(DWORD address)
+// Reached by a return in place of the plug-in's own: the stack is then the
+// plug-in's frame, with no return address of the way out's own.
+extern "C" void SkipOnReturn();
+asm(".text\n"
+    "_SkipOnReturn:\n"
+    "\tandl $-16, %esp\n"
+    "\tcall _RaiseSkipped\n");
+
+namespace {
+
+// The probed library's image, while the thread may be taken out of it.
+bool InProbedLibrary(DWORD address, MEMORY_BASIC_INFORMATION* memory)
 {
-    MEMORY_BASIC_INFORMATION memory;
-    if (!VirtualQuery(reinterpret_cast<void*>(address), &memory, sizeof memory) || memory.Type != MEM_IMAGE)
-        return false;
-    return memory.AllocationBase == probedLibrary || memory.AllocationBase == ownImage;
+    HMODULE library = probedLibrary;
+    return library && VirtualQuery(reinterpret_cast<void*>(address), memory, sizeof *memory)
+           && memory->Type == MEM_IMAGE && memory->AllocationBase == library;
 }
 
+const DWORD EXECUTABLE = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+
+// The bytes before a return address are the call that pushed it.
+bool FollowsCall(const BYTE* at)
+{
+    return at[-5] == 0xE8                                               // call rel32
+           || (at[-6] == 0xFF && ((at[-5] & 0xF8) == 0x90 || at[-5] == 0x15))   // call [reg+disp32], [disp32]
+           || (at[-7] == 0xFF && at[-6] == 0x94)                        // call [sib+disp32]
+           || (at[-3] == 0xFF && (at[-2] & 0xF8) == 0x50)               // call [reg+disp8]
+           || (at[-4] == 0xFF && at[-3] == 0x54)                        // call [sib+disp8]
+           || (at[-3] == 0xFF && at[-2] == 0x14)                        // call [sib]
+           || (at[-2] == 0xFF && ((at[-1] & 0xF8) == 0xD0 || ((at[-1] & 0xF8) == 0x10 && at[-1] != 0x14 && at[-1] != 0x15)));
+}
+
+bool ReturnsIntoLibrary(DWORD value)
+{
+    MEMORY_BASIC_INFORMATION memory;
+    if (!InProbedLibrary(value, &memory) || !(memory.Protect & EXECUTABLE))
+        return false;
+    auto* at = reinterpret_cast<const BYTE*>(value);
+    // The call's bytes lie in the same image, which is mapped whole.
+    return value - 7 >= reinterpret_cast<DWORD>(memory.AllocationBase) && FollowsCall(at);
+}
+
+// The return address of the nearest frame that returns into the plug-in,
+// found by the chain of frame pointers, which system code keeps: a word on
+// the stack that merely looks like one may be left over from an earlier
+// call. 0 when the chain leads to none.
+DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
+{
+    auto* top = static_cast<const DWORD*>(probeStackTop);
+    for (int depth = 0; depth < 256; ++depth) {
+        auto* frame = reinterpret_cast<const DWORD*>(ebp);
+        if ((ebp & 3) || ebp < esp || frame + 2 > top)
+            return 0;
+        if (ReturnsIntoLibrary(frame[1]))
+            return frame[1];
+        if (frame[0] <= ebp)
+            return 0;
+        ebp = frame[0];
+    }
+    return 0;
+}
+
+// Points that return at the way out. The system's stubs may keep copies of
+// a return address for frames of their own, and which copy the return
+// takes is theirs to decide: every copy between the stack pointer and the
+// probe's own frames is pointed there. Asked while the thread is
+// suspended: nothing here may take a lock.
+bool SkipOnReturnIntoLibrary(const CONTEXT& context)
+{
+    DWORD nearest = NearestReturnIntoLibrary(context.Esp, context.Ebp);
+    if (!nearest)
+        return false;
+    auto* top = static_cast<const DWORD*>(probeStackTop);
+    for (auto* word = reinterpret_cast<DWORD*>(context.Esp & ~3u); word < top; ++word)
+        if (*word == nearest)
+            *word = reinterpret_cast<DWORD>(SkipOnReturn);
+    return true;
+}
+
+// Sends the thread, where it stands in the plug-in's code, to the way out.
+// The return address pushed for it is where the thread was, so the stack
+// reads as if the plug-in had called it.
 bool SendAway(CONTEXT& context)
 {
     DWORD* top = reinterpret_cast<DWORD*>((context.Esp & ~15u) - 4);
@@ -82,42 +155,84 @@ bool SendAway(CONTEXT& context)
     return SetThreadContext(wizardThread, &context) != 0;
 }
 
+enum Look { LEFT_STEP, SENT_AWAY, SENT_ON_RETURN, NOT_YET };
+
+Look LookAndSend(LONG step)
+{
+    if (SuspendThread(wizardThread) == static_cast<DWORD>(-1))
+        return NOT_YET;
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL;   // Eip, Esp and Ebp
+    Look look = NOT_YET;
+    MEMORY_BASIC_INFORMATION memory;
+    // Suspending is asynchronous: only once the context is read is the
+    // thread certainly stopped, and only then do the counters hold still.
+    if (GetThreadContext(wizardThread, &context)) {
+        if (!watching || stepCount != step)
+            look = LEFT_STEP;
+        else if (InProbedLibrary(context.Eip, &memory))
+            look = SendAway(context) ? SENT_AWAY : NOT_YET;
+        else if (SkipOnReturnIntoLibrary(context))
+            look = SENT_ON_RETURN;
+    }
+    ResumeThread(wizardThread);
+    return look;
+}
+
+bool LeavesStep(LONG step, DWORD within)
+{
+    for (DWORD waited = 0; waited < within; waited += SAMPLE_INTERVAL) {
+        Sleep(SAMPLE_INTERVAL);
+        if (!watching || stepCount != step)
+            return true;
+    }
+    return false;
+}
+
 // True once the wizard's thread has left the step, by itself or sent out.
 bool SendOut(LONG step)
 {
     for (int sample = 0; sample < SAMPLES; ++sample) {
-        if (SuspendThread(wizardThread) == static_cast<DWORD>(-1))
-            return false;
-        bool sent = false;
-        bool returned = !watching || stepCount != step;
-        if (!returned) {
-            CONTEXT context{};
-            context.ContextFlags = CONTEXT_CONTROL;
-            sent = GetThreadContext(wizardThread, &context) && MayLeave(context.Eip) && SendAway(context);
-        }
-        ResumeThread(wizardThread);
-        if (returned)
+        switch (LookAndSend(step)) {
+        case LEFT_STEP:
             return true;
-        if (sent) {
-            for (DWORD waited = 0; waited < LEAVE_TIME; waited += SAMPLE_INTERVAL) {
-                Sleep(SAMPLE_INTERVAL);
-                if (!watching || stepCount != step)
-                    return true;
-            }
-            return false;
+        case SENT_AWAY:
+            return LeavesStep(step, LEAVE_TIME);
+        case SENT_ON_RETURN:
+            // The system call it waits in ends in its own time: a sleep
+            // or a wait that times out returns, one that never does not.
+            return LeavesStep(step, limit > LEAVE_TIME ? limit : LEAVE_TIME);
+        case NOT_YET:
+            Sleep(SAMPLE_INTERVAL);
+            break;
         }
-        Sleep(SAMPLE_INTERVAL);
     }
     return false;
+}
+
+// Whether the wizard's thread holds the loader's lock (it is inside a
+// plug-in's DllMain): a message box then cannot be made, as making it needs
+// the loader.
+bool LoaderLockHeld()
+{
+    BYTE* peb;
+    asm("movl %%fs:0x30, %0" : "=r"(peb));
+    auto* lock = *reinterpret_cast<RTL_CRITICAL_SECTION**>(peb + 0xA0);
+    return lock && reinterpret_cast<DWORD>(lock->OwningThread) == wizardThreadId;
 }
 
 // The marker of the probe under way stays, so the next start marks the
 // plug-in bad; the plug-ins' own clean-up is not run.
 [[noreturn]] void MustClose(const char* name, const char* step)
 {
-    char text[2600];
-    snprintf(text, sizeof text, MUST_CLOSE_TEXT, name, step);
-    MessageBoxA(nullptr, text, ERROR_CAPTION, MB_OK);
+    if (LoaderLockHeld()) {
+        if (askAboutHang)
+            askAboutHang(name, step, 0, nullptr, true);
+    } else {
+        char text[2600];
+        snprintf(text, sizeof text, MUST_CLOSE_TEXT, name, step);
+        MessageBoxA(nullptr, text, ERROR_CAPTION, MB_OK);
+    }
     TerminateProcess(GetCurrentProcess(), 0);
     for (;;)
         Sleep(INFINITE);
@@ -145,6 +260,8 @@ DWORD WINAPI Watch(void* ready)
 {
     MSG queue;   // the thread's message queue, made before any plug-in runs
     PeekMessageA(&queue, nullptr, 0, 0, PM_NOREMOVE);
+    if (askAboutHang)
+        askAboutHang(nullptr, nullptr, 0, nullptr, false);
     SetEvent(static_cast<HANDLE>(ready));
     LONG waitStep = -1;     // the step the user chose to wait for, from waitFrom on
     DWORD waitFrom = 0;
@@ -163,9 +280,14 @@ DWORD WINAPI Watch(void* ready)
                 askedStep = step;
                 char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
-                HangAnswer answer = askAboutHang ? askAboutHang(name, text, since, StillWaiting) : HANG_WAIT;
+                HangAnswer answer =
+                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, false) : HANG_WAIT;
                 if (answer == HANG_SKIP && StillWaiting() && !SendOut(step))
                     MustClose(name, text);
+                // A window that was seen is not shown again: the next
+                // question gets a new one, made while it still can be.
+                if (askAboutHang && !LoaderLockHeld())
+                    askAboutHang(nullptr, nullptr, 0, nullptr, false);
                 waitStep = step;
                 waitFrom = GetTickCount();
                 continue;
@@ -178,11 +300,12 @@ DWORD WINAPI Watch(void* ready)
 void StartWatchdog()
 {
     limit = ReadLimit();
-    ownImage = GetModuleHandleA(nullptr);
+    wizardThreadId = GetCurrentThreadId();
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &wizardThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
-    // Running before the first plug-in is loaded: a thread's start needs the
-    // loader, which a plug-in stuck in its DllMain keeps to itself.
+    // Running, its window made, before the first plug-in is loaded: a
+    // thread's start and a window's making need the loader, which a
+    // plug-in stuck in its DllMain keeps to itself.
     KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     KernelHandle thread(CreateThread(nullptr, 0, Watch, ready, 0, nullptr));
     if (thread)
@@ -191,12 +314,14 @@ void StartWatchdog()
 
 } // namespace
 
-void WatchProbe(const char* pluginName)
+void WatchProbe(const char* pluginName, const void* stackTop)
 {
     if (!wizardThread)
         StartWatchdog();
     watchedName = pluginName;
     probedLibrary = nullptr;
+    probeStackTop = stackTop;
+    InterlockedExchange(&skipRaised, 0);
     WatchdogStep("");
     InterlockedExchange(&watching, 1);
 }
@@ -216,4 +341,10 @@ void WatchdogStep(const char* step)
 void WatchdogLibrary(HMODULE library)
 {
     probedLibrary = library;
+}
+
+void RaiseSkipAgain()
+{
+    if (skipRaised)
+        RaiseSkipped();
 }

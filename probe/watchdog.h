@@ -4,10 +4,13 @@
 // (it raises EXCEPTION_PLUGIN_SKIPPED there). All plug-in code still runs on
 // the wizard's thread; the watchdog only watches.
 //
-// A thread stuck inside the system (in a kernel wait, or in a system
-// library) cannot be taken out safely: the user is told that the wizard must
-// close, and the process ends with exit code 0, leaving the marker of the
-// probe under way for the next start.
+// The thread is sent out at once when it runs the plug-in's own code. When
+// it is inside the system, called from the plug-in (a wait, a sleep), the
+// nearest return into the plug-in on its stack is pointed at the way out
+// instead: the system call finishes and gives up its locks first. Only a
+// call that never returns cannot be left: the user is told that the wizard
+// must close, and the process ends with exit code 0, leaving the marker of
+// the probe under way for the next start.
 #pragma once
 #include <windows.h>
 
@@ -17,21 +20,31 @@ enum { DEFAULT_PROBE_TIMEOUT = 15 };
 
 enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 
-// The question, asked on the watchdog's thread; the run sets it (the window
-// is one of the pages). stillWaiting() turns false once the step asked about
-// has ended; the question then goes away with HANG_RETURNED. While it is
-// null, the watchdog never asks and so never interrupts anything.
+// The not-responding window, on the watchdog's thread; the run sets it (the
+// window is one of the pages). While it is null, the watchdog never asks
+// and so never interrupts anything.
+// - With a null pluginName, before any plug-in runs: make the window now,
+//   so that it can appear while a plug-in holds the loader's lock.
+// - With mustClose: tell the user the wizard must close; returns when they
+//   have read it.
+// - Otherwise ask. stillWaiting() turns false once the step asked about has
+//   ended; the question then goes away with HANG_RETURNED.
 extern HangAnswer (*askAboutHang)(const char* pluginName, const char* step, DWORD stepStart,
-                                  bool (*stillWaiting)());
+                                  bool (*stillWaiting)(), bool mustClose);
 
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
-// first call of a run starts the thread and reads the limit.
-void WatchProbe(const char* pluginName);
+// first call of a run starts the thread and reads the limit. stackTop lies
+// above every frame of the probe: return addresses into the plug-in are
+// looked for below it.
+void WatchProbe(const char* pluginName, const void* stackTop);
 void StopWatching();
 
 // The probe's heartbeat: a new step has begun (step is a constant text).
 void WatchdogStep(const char* step);
-// The library being probed: the one place the thread may be taken out of.
-// Null while it is loaded or released, when its DllMain runs inside the
-// loader, whose lock would stay held.
+// The library being probed, as soon as it is mapped (its DllMain may hang);
+// null once it is released or kept.
 void WatchdogLibrary(HMODULE library);
+// When the thread was sent out but the exception did not reach the trap
+// region (the system's loader catches what a DllMain raises, and a plug-in
+// may catch it itself), raises it again here, on the probe's own way.
+void RaiseSkipAgain();

@@ -106,5 +106,6 @@
 #define IDC_HANG_NAME               1001
 #define IDC_HANG_STEP               1002
 #define IDC_HANG_WAITED             1003
+#define IDC_HANG_ADVICE             1004
 #define IDC_HANG_WAIT               1010
 #define IDC_HANG_SKIP               1011

@@ -4,6 +4,7 @@
 #include <vector>
 #include "probe/hostile.h"
 #include "probe/image.h"
+#include "probe/leftovers.h"
 #include "wizard/text.h"
 
 namespace {
@@ -42,7 +43,7 @@ void ReserveReport(unsigned count)
 
 void ReportDll(const char* path, DllResult result, DWORD detail, const char* text)
 {
-    entries.push_back({path, NewText(text), detail, result});
+    entries.push_back({path, NewText(text), detail, result, 0});
 }
 
 void ReportProbeEnd(const char* path, const ProbeOutcome& outcome)
@@ -88,6 +89,12 @@ void ReportTrap(const char* path, DWORD exceptionCode, const char* step)
     ReportDll(path, result, exceptionCode, step);
 }
 
+void ReportKeptLoaded(unsigned leftBehind)
+{
+    if (!entries.empty())
+        entries.back().leftBehind = static_cast<unsigned char>(leftBehind);
+}
+
 void ClearReport()
 {
     for (DllReport& entry : entries)
@@ -107,10 +114,42 @@ const DllReport& ReportAt(unsigned index)
 
 bool RecordedWell(const DllReport& entry)
 {
-    return entry.result == DLL_RECORDED || entry.result == DLL_RECORDED_KNOWN;
+    return (entry.result == DLL_RECORDED || entry.result == DLL_RECORDED_KNOWN) && !entry.leftBehind;
 }
 
-void DescribeDll(const DllReport& entry, char* text, size_t size)
+namespace {
+
+const struct {
+    Leftover kind;
+    const char* text;
+} LEFTOVERS[] = {
+    {LEFT_THREAD, "a thread running"},
+    {LEFT_WINDOW, "a window"},
+    {LEFT_CLASS, "a window class"},
+    {LEFT_TIMER, "a timer"},
+    {LEFT_HOOK, "a message hook"},
+    {LEFT_HANDLER, "an exception handler"},
+    {LEFT_FILTER, "an unhandled-exception filter"},
+};
+
+// "; kept loaded until the Wizard closes: it left a thread running and a window"
+void DescribeLeftBehind(unsigned leftBehind, char* text, size_t size)
+{
+    size_t used = strlen(text);
+    int left = 0;
+    for (const auto& leftover : LEFTOVERS)
+        left += (leftBehind & leftover.kind) ? 1 : 0;
+    int told = 0;
+    for (const auto& leftover : LEFTOVERS) {
+        if (!(leftBehind & leftover.kind) || used >= size)
+            continue;
+        const char* joint = told == 0 ? "; kept loaded until the Wizard closes: it left " : told + 1 == left ? " and " : ", ";
+        used += snprintf(text + used, size - used, "%s%s", joint, leftover.text);
+        ++told;
+    }
+}
+
+void DescribeResult(const DllReport& entry, char* text, size_t size)
 {
     const char* own = entry.text ? entry.text : "";
     unsigned long detail = entry.detail;
@@ -187,4 +226,13 @@ void DescribeDll(const DllReport& entry, char* text, size_t size)
         snprintf(text, size, "Its file name gives no usable entry name");
         break;
     }
+}
+
+} // namespace
+
+void DescribeDll(const DllReport& entry, char* text, size_t size)
+{
+    DescribeResult(entry, text, size);
+    if (entry.leftBehind)
+        DescribeLeftBehind(entry.leftBehind, text, size);
 }

@@ -35,6 +35,7 @@ struct DllReport {
     char* text;             // a short text of its own, or null
     DWORD detail;
     DllResult result;
+    unsigned char leftBehind;   // Leftover bits: kept loaded, and why
 };
 
 // Room for a run's DLLs at once, so the report grows by no more than it holds.
@@ -45,11 +46,14 @@ void ReportDll(const char* path, DllResult result, DWORD detail = 0, const char*
 void ReportProbeEnd(const char* path, const ProbeOutcome& outcome);
 // A probe the plug-in trap region ended: the exception's code and the step.
 void ReportTrap(const char* path, DWORD exceptionCode, const char* step);
+// The DLL reported last stayed loaded, for what it left behind.
+void ReportKeptLoaded(unsigned leftBehind);
 void ClearReport();
 
 unsigned ReportCount();
 const DllReport& ReportAt(unsigned index);
-// Recorded as a VST plug-in and not marked bad: it is on the list page as it should be.
+// Recorded as a VST plug-in, not marked bad and released: it is on the list
+// page as it should be, and there is nothing more to tell of it.
 bool RecordedWell(const DllReport& entry);
 // The result as the user reads it.
 void DescribeDll(const DllReport& entry, char* text, size_t size);

@@ -8,9 +8,8 @@
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
-#include "probe/exits.h"
+#include "probe/frame.h"
 #include "probe/guard.h"
-#include "probe/marker.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "probe/watchdog.h"
@@ -110,10 +109,14 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
 }
 
 // The watchdog's question, on its own thread, in a window of its own.
-HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)())
+HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)(),
+                        bool mustClose)
 {
-    HangQuestion question{pluginName, step, stepStart, stillWaiting};
-    INT_PTR answer = ShowModalDialog(IDD_HANG, DlgHangProc, reinterpret_cast<LPARAM>(&question));
+    if (!pluginName) {
+        MakeHangWindow();
+        return HANG_WAIT;
+    }
+    int answer = AskHangQuestion({pluginName, step, stepStart, stillWaiting, mustClose});
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
@@ -286,22 +289,24 @@ void AnalyseDll(const char* path)
     } else {
         TraceFailurePoint("Detailed plug scan");
         ShowProbedPath();
-        BeginProbeMarker(path, entryName, created);
-        // The name is filled inside the region, before the plug-in runs.
-        WatchProbe(record.FullName);
-        bool finished = Trapped([&] { ProbeDll(record, entryName, path, created); });
-        StopWatching();
-        UnguardExits();
-        EndProbeMarker();
-        RestoreFloatingPointState();
+        bool finished;
+        {
+            // The name is filled inside the region, before the plug-in runs.
+            ProbeFrame frame(path, entryName, created, record.FullName);
+            finished = frame.run([&] { ProbeDll(record, entryName, path, created); });
+        }
         if (finished) {
             // A stored plug-in stays recorded whatever this probe found.
             if (record.isVst && probeOutcome.end != PROBE_PASSED)
                 ReportDll(path, DLL_RECORDED_KNOWN);
             else
                 ReportProbeEnd(path, probeOutcome);
+            if (probeOutcome.leftBehind) {
+                ReportKeptLoaded(probeOutcome.leftBehind);
+                pluginLeftLoaded = true;
+            }
         } else {
-            faultedPluginLoaded = true;
+            pluginLeftLoaded = true;
             ReportTrap(path, trappedExceptionCode, FailureTrace.traceProbeStep);
             TraceFailurePoint("Handling plugin exception");
             loadErrorPluginName = record.FullName;
@@ -328,7 +333,7 @@ int WizardMain(HINSTANCE instance)
 {
     if (!Trapped([instance] { Run(instance); }))
         ShowExceptionPage();
-    if (faultedPluginLoaded)
+    if (pluginLeftLoaded)
         EndWizardProcess();
     return 0;
 }

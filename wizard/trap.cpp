@@ -58,7 +58,7 @@ bool exceptionPageShown;
 } // namespace
 
 DWORD trappedExceptionCode;
-bool faultedPluginLoaded;
+bool pluginLeftLoaded;
 
 bool RunTrapped(void (*body)(void*), void* context)
 {
@@ -80,7 +80,7 @@ bool RunTrapped(void (*body)(void*), void* context)
 
 void EndWizardProcess()
 {
-    if (faultedPluginLoaded)
+    if (pluginLeftLoaded)
         TerminateProcess(GetCurrentProcess(), 0);
     ExitProcess(0);
 }

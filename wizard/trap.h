@@ -23,10 +23,11 @@ template <class Body> bool Trapped(Body&& body)
 // program's own C++ throws.
 extern DWORD trappedExceptionCode;
 
-// Set when a trap left a plug-in loaded. Its own clean-up may never return
-// once it has faulted, so the process then ends without any library's.
-extern bool faultedPluginLoaded;
-// Ends the process with exit code 0 (see faultedPluginLoaded).
+// Set when a plug-in stays loaded: a trap left it so, or its code may still
+// run. Its own clean-up may never return (once it has faulted, or while its
+// threads run), so the process then ends without any library's.
+extern bool pluginLeftLoaded;
+// Ends the process with exit code 0 (see pluginLeftLoaded).
 [[noreturn]] void EndWizardProcess();
 
 // The outer region's answer to a trap: the exception page, with the trace as

@@ -213,6 +213,28 @@ void SelectListViewRow(HANDLE process, HWND dialog, int id, int row)
     SendMessageTimeoutA(list, LVM_SETSELECTIONMARK, 0, row, SMTO_ABORTIFHUNG, 5000, &ignored);
 }
 
+HWND OpenReport(WizardDriver& driver, HWND listPage)
+{
+    Press(listPage, IDC_LIST_REPORT);
+    return driver.waitFor("Other Files");
+}
+
+std::vector<std::string> ReportRows(WizardDriver& driver, HWND report)
+{
+    std::vector<std::string> rows;
+    for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
+        rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
+                       ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
+    return rows;
+}
+
+void CloseReport(HWND report)
+{
+    Press(report, IDOK);
+    for (int i = 0; i < 100 && IsWindow(report); ++i)
+        Sleep(50);
+}
+
 RunSeen DriveWizard(const std::string& program, const Hooks& hooks, DWORD exitTimeoutMs)
 {
     RunSeen run;

@@ -68,6 +68,12 @@ std::string ListViewCell(HANDLE process, HWND dialog, int id, int row, int colum
 // Selects a list-view row as a click would (selection mark, selected, focused).
 void SelectListViewRow(HANDLE process, HWND dialog, int id, int row);
 
+// The list page's "Other files..." report: opened from the list page, its
+// rows read (each row's cells joined by tabs), and closed again.
+HWND OpenReport(WizardDriver& driver, HWND listPage);
+std::vector<std::string> ReportRows(WizardDriver& driver, HWND report);
+void CloseReport(HWND report);
+
 // A whole run, every page answered with its default button, and what it showed.
 struct LoadError {
     std::string name, step;

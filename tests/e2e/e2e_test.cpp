@@ -417,18 +417,13 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
             EmptyClipboard();
             CloseClipboard();
         }
-        Press(list, IDC_LIST_REPORT);
-        HWND report = driver.waitFor("Other Files");
+        HWND report = OpenReport(driver, list);
         ASSERT_TRUE(report);
-        for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
-            rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
-                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
+        rows = ReportRows(driver, report);
         SaveScreenshot(report, "other-files");
         Press(report, IDC_REPORT_COPY);
         clipboard = WaitForClipboardText();
-        Press(report, IDOK);
-        for (int i = 0; i < 100 && IsWindow(report); ++i)
-            Sleep(50);
+        CloseReport(report);
     };
     RunSeen run = RunWizard(hooks);
     EXPECT_EQ(0, run.exitCode);

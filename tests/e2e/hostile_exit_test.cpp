@@ -33,7 +33,10 @@ const HostileRow ROWS[] = {
     {"exitprocess_mains", "", nullptr, "Switch On", false},
     {"spin_open", "WS", "Open", "Open", false},
     {"slow_open", "-", "Open", nullptr, false},
-    // Waiting in the kernel: the thread cannot be taken out of the system.
+    // Waiting inside the system in a loop: sent out as the sleep returns.
+    {"sleep_loop_open", "S", "Open", "Open", false},
+    {"sleep_attach", "S", "Load Library", "Load Library", false},
+    // Waiting in the kernel for ever: the thread cannot be taken out of the system.
     {"wait_open", "S", "Open", nullptr, true},
 };
 

@@ -41,11 +41,9 @@ struct HostileCase {
     std::vector<RunExpected> runs;
     std::vector<EntryExpected> entries;   // after the last run
     std::function<void(const std::string& folder)> before;
-    // The pages may come in any of the runs, and the runs before the last
-    // may end otherwise: qemu's user-mode emulator, which this is tested
-    // under, ends the process at a stack overflow instead of raising it,
-    // and the next run then reports the plug-in from the marker.
-    bool anyRun = false;
+    // The last run's report tells that the first planted DLL was kept
+    // loaded, and names this as why.
+    const char* keptBecause = nullptr;
 };
 
 // "name at step" for each page, sorted.
@@ -74,10 +72,27 @@ const HostileCase CASES[] = {
      {{"fpu_unmask.dll", "First\\unmask.dll"}, {"fpu_nan.dll", "nan.dll"}},   // subfolders are analysed first
      {{}},
      {{"First\\unmask.dll", 1, 0}, {"nan.dll", 1, 0}}, nullptr},
-    {"TwoStackOverflowsAreBothReported",
+    {"TwoStackOverflowsAreBothReportedInOneRun",
      {{"overflow.dll", "over1.dll"}, {"overflow.dll", "over2.dll"}},
-     {{{{"over1", "Open"}, {"over2", "Open"}}}, {}, {}},
-     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}, nullptr, true},
+     {{{{"over1", "Open"}, {"over2", "Open"}}}},
+     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}, nullptr},
+    {"AFaultInDllMainIsReportedAndMarkedBad",
+     {{"fault_attach.dll", "attach.dll"}},
+     {{{{"attach", "Load Library"}}}},
+     {{"attach.dll", 1, 1}}, nullptr},
+    // Plug-ins that leave their code running: each stays loaded to the end.
+    {"AThreadLeftRunningKeepsItsLibrary", {{"leave_thread.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
+     nullptr, "a thread running"},
+    {"AWindowWithAMessagePostedToItKeepsItsLibrary", {{"leave_window.dll", "left.dll"}}, {{}},
+     {{"left.dll", 1, 0}}, nullptr, "a window and a window class"},
+    {"ATimerLeftBehindKeepsItsLibrary", {{"leave_timer.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}}, nullptr,
+     "a timer"},
+    {"AHookLeftBehindKeepsItsLibrary", {{"leave_hook.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}}, nullptr,
+     "a message hook"},
+    {"AHandlerLeftBehindIsNotCalledInFreedCodeByTheNextCrash",
+     {{"leave_handler.dll", "First\\left.dll"}, {"fault_open.dll", "crash.dll"}},
+     {{{{"crash", "Open"}}}},
+     {{"First\\left.dll", 1, 0}, {"crash.dll", 1, 1}}, nullptr, "an exception handler"},
     {"AHelperLibraryBesideThePluginIsFound",
      {{"needs_helper.dll", "Helped\\needs_helper.dll"}, {"plugin_helper.dll", "Helped\\plugin_helper.dll"}},
      {{}},
@@ -118,18 +133,18 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
     if (row.before)
         row.before(plugins);
 
-    std::vector<LoadError> wantedInAll, seenInAll;
-    bool endedWell = !row.anyRun;
+    std::vector<std::string> report;
     for (size_t i = 0; i < row.runs.size(); ++i) {
         const RunExpected& expected = row.runs[i];
-        RunSeen run = DriveWizard(app + "\\Tandrel.exe", {}, 20000);
-        if (row.anyRun) {
-            wantedInAll.insert(wantedInAll.end(), expected.loadErrors.begin(), expected.loadErrors.end());
-            seenInAll.insert(seenInAll.end(), run.loadErrors.begin(), run.loadErrors.end());
-            if ((endedWell = run.finished && run.exitCode == 0))
-                break;
-            continue;
-        }
+        Hooks hooks;
+        if (row.keptBecause)
+            hooks.list = [&](WizardDriver& driver, HWND list) {
+                if (HWND window = OpenReport(driver, list)) {
+                    report = ReportRows(driver, window);
+                    CloseReport(window);
+                }
+            };
+        RunSeen run = DriveWizard(app + "\\Tandrel.exe", hooks, 20000);
         EXPECT_EQ(Pages(expected.loadErrors), Pages(run.loadErrors)) << "run " << i + 1;
         EXPECT_EQ(expected.exitCode, run.exitCode) << "run " << i + 1;
         EXPECT_EQ(expected.finished, run.finished) << "run " << i + 1;
@@ -137,9 +152,11 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
             EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE)) << "run " << i + 1;
         }
     }
-
-    EXPECT_EQ(Pages(wantedInAll), Pages(seenInAll));
-    EXPECT_TRUE(endedWell) << "no run ended normally";
+    if (row.keptBecause) {
+        std::string kept = plugins + "\\" + row.plugins[0].file + "\tVST plug-in, recorded; kept loaded until the "
+                           "Wizard closes: it left " + row.keptBecause;
+        EXPECT_NE(report.end(), std::find(report.begin(), report.end(), kept)) << kept;
+    }
 
     for (const EntryExpected& entry : row.entries) {
         std::string key = EntryKeyOf(plugins + "\\" + entry.file);

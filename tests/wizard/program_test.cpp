@@ -70,7 +70,7 @@ TEST(Program, IsA32BitGuiProgramThatImportsOnlySystemLibraries)
     EXPECT_FALSE(dlls.empty());
     const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
                                              "comctl32.dll", "ole32.dll",  "shell32.dll", "version.dll",
-                                             "msvcrt.dll"};
+                                             "imm32.dll", "msvcrt.dll"};
     for (const std::string& dll : dlls)
         EXPECT_NE(system.end(), std::find(system.begin(), system.end(), dll)) << dll << " is not a system library";
 }

@@ -403,10 +403,9 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
     for (const std::string& name : DllsIn(plugins))
         for (const auto& r : results)
             if (name == r.first) {
-                std::string line = plugins + "\\" + name + "\t" + r.second;
-                clipboardLines.push_back(line + "\r\n");
+                clipboardLines.push_back(plugins + "\\" + name + "\t" + r.second + "\r\n");
                 if (name != "plain.dll")
-                    expectedRows.push_back(line);
+                    expectedRows.push_back(name + "\t" + plugins + "\t" + r.second);
             }
 
     std::vector<std::string> rows;
@@ -422,7 +421,8 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
         ASSERT_TRUE(report);
         for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
             rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
-                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
+                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1) + "\t" +
+                           ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 2));
         SaveScreenshot(report, "other-files");
         Press(report, IDC_REPORT_COPY);
         clipboard = WaitForClipboardText();

@@ -84,6 +84,13 @@ void ReportTrap(const char* path, DWORD exceptionCode, const char* step)
     ReportDll(path, result, exceptionCode, step);
 }
 
+void ReportLostName(const char* path, bool folder, bool several)
+{
+    // No FoundDllList text holds the path: the entry keeps its own.
+    char* own = NewText(path);
+    entries.push_back({own, own, several ? 1u : 0u, folder ? DLL_FOLDER_LOST : DLL_NAME_LOST});
+}
+
 void ClearReport()
 {
     for (DllReport& entry : entries)

@@ -65,13 +65,24 @@ enum ResultFill { FILL_NONE, FILL_TEXT, FILL_DETAIL, FILL_TEXT_DETAIL, FILL_MESS
       "Not a VST plug-in by its stored entry; the entry was removed", nullptr) \
     /* detail: the system's error code */ \
     X(DLL_NO_ENTRY_KEY, NO_END, NO_FINDING, FILL_MESSAGE, "Its registry entry could not be created: %s", nullptr) \
-    X(DLL_NO_ENTRY_NAME, NO_END, NO_FINDING, FILL_NONE, "Its file name gives no usable entry name", nullptr)
+    X(DLL_NO_ENTRY_NAME, NO_END, NO_FINDING, FILL_NONE, "Its file name gives no usable entry name", nullptr) \
+    X(DLL_NAME_LOST, NO_END, NO_FINDING, FILL_NONE, \
+      "Its name cannot be written in this system's code page, and its drive keeps no short (8.3) names: " \
+      "rename it, or turn on short names for the drive and copy it there again", nullptr) \
+    /* detail: 1 for a search folder that several folders there answer to */ \
+    X(DLL_FOLDER_LOST, NO_END, NO_FINDING, FILL_NONE, \
+      "A search folder whose name cannot be written in this system's code page, and several folders there give " \
+      "that name: rename it, then choose it again on the search-path page", \
+      "A folder whose name cannot be written in this system's code page, on a drive that keeps no short (8.3) " \
+      "names, so its DLLs cannot be searched: rename it, or turn on short names for the drive and copy it there " \
+      "again")
 
 #define DLL_RESULT_NAME(result, ...) result,
 enum DllResult : unsigned char { DLL_RESULTS(DLL_RESULT_NAME) };
 #undef DLL_RESULT_NAME
 
-// 16 bytes a DLL; the path is the FoundDllList text, not a copy.
+// 16 bytes a DLL; the path is the FoundDllList text, not a copy (a name the
+// scan could not list has a copy of its own in text).
 struct DllReport {
     const char* path;
     char* text;             // a short text of its own, or null
@@ -87,6 +98,9 @@ void ReportDll(const char* path, DllResult result, DWORD detail = 0, const char*
 void ReportProbeEnd(const char* path, const ProbeOutcome& outcome);
 // A probe the plug-in trap region ended: the exception's code and the step.
 void ReportTrap(const char* path, DWORD exceptionCode, const char* step);
+// What the scan can neither search nor list: a DLL or folder whose name the
+// code page cannot write and no short name reaches.
+void ReportLostName(const char* path, bool folder, bool several);
 void ClearReport();
 
 unsigned ReportCount();

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 #include "about/help.h"
+#include "about/picture.h"
 #include "resource.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -34,6 +35,7 @@ INT_PTR AboutMessage(HWND box, UINT message, WPARAM wParam, LPARAM)
         ShowHelp();
         return TRUE;
     case WM_INITDIALOG:
+        FitPictures(box);
         ShowProduct(box);
         return TRUE;
     case WM_COMMAND:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 #include "about/help.h"
+#include "about/picture.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "wizard/state.h"
@@ -127,6 +128,7 @@ INT_PTR ListMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         ShowHelp();
         return TRUE;
     case WM_INITDIALOG:
+        FitPictures(dialog);
         RefreshPlugList();
         return TRUE;
     case WM_COMMAND:

@@ -1,6 +1,7 @@
 // The progress page, the registering notice and the finished page: pages that
 // only inform, and take no input but the finished page's "&Finish".
 #include "pages/pages.h"
+#include "about/picture.h"
 #include "resource.h"
 #include "wizard/state.h"
 #include "wizard/trap.h"
@@ -26,6 +27,7 @@ INT_PTR NullMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
     TraceProc("DlgNullProc");
     switch (message) {
     case WM_INITDIALOG:
+        FitPictures(page);
         if (lParam)
             ShowFailure(page, reinterpret_cast<const char*>(lParam));
         return TRUE;

@@ -5,6 +5,7 @@
 // line's position is its entry's position. Each folder is stored in "Paths"
 // as a value whose name and data are both the folder.
 #include "pages/pages.h"
+#include "about/picture.h"
 #include "plugdb/adapter.h"
 #include "resource.h"
 #include "wizard/registry.h"
@@ -135,6 +136,7 @@ INT_PTR PathsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     TraceProc("DlgPathsProc");
     switch (message) {
     case WM_INITDIALOG:
+        FitPictures(dialog);
         ShowPaths(dialog);
         return TRUE;
     case WM_COMMAND:

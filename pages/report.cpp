@@ -1,45 +1,94 @@
 // The report of what became of every DLL the scan found: one row per DLL
-// that is not on the list page, or is on it marked bad, in scan order. Copy
+// that is not on the list page, or is on it marked bad or kept loaded, in
+// scan order. Copy
 // puts every DLL found on the clipboard, a line each, for a support e-mail.
 #include <windows.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <string>
 #include "about/help.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "wizard/report.h"
 #include "wizard/state.h"
+#include "wizard/text.h"
 #include "wizard/trap.h"
 
 namespace {
 
 const char NOTE_SOME[] = "These DLLs in the search folders are not on the plug-in list, or are on it but marked "
                          "bad. Copy puts every DLL found, with what became of it, on the clipboard.";
+const char NOTE_SOME_KEPT[] = "These DLLs in the search folders are not on the plug-in list, are on it but marked "
+                              "bad, or are on it and stay loaded until the Wizard closes. Copy puts every DLL found, "
+                              "with what became of it, on the clipboard.";
 const char NOTE_ALL_LISTED[] = "Every DLL found in the search folders is on the plug-in list.";
 const char NOTE_NONE_FOUND[] = "No DLL was found in the search folders.";
 
+// The file name first, where the end of a long path would be cut off, then
+// its folder and the result. Shares of the list's width, which grows with
+// the screen's resolution.
 const struct {
     const char* header;
-    int width;
+    int percent;
 } COLUMNS[] = {
-    {"File", 250},
-    {"Result", 400},
+    {"File", 22},
+    {"Folder", 28},
+    {"Result", 50},
 };
+const int COLUMN_COUNT = sizeof COLUMNS / sizeof COLUMNS[0];
 
 // Long enough for any reason with a system message in it.
 const size_t RESULT_SIZE = 512;
 
 void AddColumns(HWND list)
 {
-    for (int i = 0; i < 2; ++i) {
+    RECT room;
+    GetClientRect(list, &room);
+    // Less the scroll bar a long report brings.
+    int width = room.right - GetSystemMetrics(SM_CXVSCROLL);
+    for (int i = 0; i < COLUMN_COUNT; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = COLUMNS[i].width;
+        column.cx = MulDiv(width, COLUMNS[i].percent, 100);
         column.pszText = const_cast<char*>(COLUMNS[i].header);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
+}
+
+void SetCell(HWND list, int row, int column, const char* text)
+{
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+// One row: the file's name, its folder (a drive keeps its backslash) and
+// what became of it.
+void AddRow(HWND list, int position, const DllReport& entry)
+{
+    const char* slash = strrchr(entry.path, '\\');
+    const char* name = slash ? slash + 1 : entry.path;
+    size_t folderLength = slash ? slash - entry.path : 0;
+    if (folderLength > 0 && slash[-1] == ':')
+        ++folderLength;
+    char folder[PATH_TEXT_SIZE];
+    CopyText(folder, entry.path);
+    folder[std::min(folderLength, sizeof folder - 1)] = 0;
+
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = position;
+    item.pszText = const_cast<char*>(name);
+    int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row < 0)
+        return;
+    SetCell(list, row, 1, folder);
+    char result[RESULT_SIZE];
+    DescribeDll(entry, result, sizeof result);
+    SetCell(list, row, 2, result);
 }
 
 void FillReport(HWND dialog)
@@ -49,27 +98,16 @@ void FillReport(HWND dialog)
     AddColumns(list);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     int rows = 0;
+    bool kept = false;
     for (unsigned i = 0; i < ReportCount(); ++i) {
         const DllReport& entry = ReportAt(i);
-        if (RecordedWell(entry))
-            continue;
-        LVITEMA item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = rows;
-        item.pszText = const_cast<char*>(entry.path);
-        int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (row < 0)
-            continue;
-        char result[RESULT_SIZE];
-        DescribeDll(entry, result, sizeof result);
-        item.iSubItem = 1;
-        item.pszText = result;
-        SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-        ++rows;
+        if (!RecordedWell(entry))
+            AddRow(list, rows++, entry);
+        kept = kept || entry.leftBehind;
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    SetDlgItemTextA(dialog, IDC_REPORT_NOTE,
-                    rows ? NOTE_SOME : ReportCount() ? NOTE_ALL_LISTED : NOTE_NONE_FOUND);
+    const char* note = kept ? NOTE_SOME_KEPT : rows ? NOTE_SOME : ReportCount() ? NOTE_ALL_LISTED : NOTE_NONE_FOUND;
+    SetDlgItemTextA(dialog, IDC_REPORT_NOTE, note);
 }
 
 // Every DLL found, listed or not: "path<TAB>result", one line each.

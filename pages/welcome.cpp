@@ -2,6 +2,7 @@
 #include "pages/pages.h"
 #include "about/about.h"
 #include "about/help.h"
+#include "about/picture.h"
 #include "resource.h"
 #include "wizard/state.h"
 #include "wizard/trap.h"
@@ -43,6 +44,7 @@ INT_PTR WelcomeMessage(HWND page, UINT message, WPARAM wParam, LPARAM)
         ShowHelp();
         return TRUE;
     case WM_INITDIALOG:
+        FitPictures(page);
         return TRUE;
     case WM_COMMAND:
         return WelcomeCommand(page, LOWORD(wParam));

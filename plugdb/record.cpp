@@ -196,8 +196,16 @@ void WriteVstData(HKEY entryKey, PluginRecord* record)
 void FillFileFields(PluginRecord& record, const char* entryName, const char* path)
 {
     CopyText(record.DosName, entryName);
-    const char* longName = strrchr(path, '\\');
-    CopyText(record.FullName, longName ? longName + 1 : path);
+    const char* name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    // The scan reaches a file whose long name the code page cannot write
+    // through its short name (which has a "~"): the name shown is still the
+    // long one, as the code page writes it.
+    WIN32_FIND_DATAA file;
+    FindHandle find(strchr(name, '~') && !strpbrk(path, "*?") ? FindFirstFileA(path, &file) : INVALID_HANDLE_VALUE);
+    if (find.isOpen() && _stricmp(name, file.cAlternateFileName) == 0)
+        name = file.cFileName;
+    CopyText(record.FullName, name);
     if (char* dot = strrchr(record.FullName, '.'))
         *dot = 0;
     CopyText(record.FullPath, path);

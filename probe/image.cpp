@@ -76,6 +76,10 @@ ImageFinding InspectImage(const char* path, DWORD* detail, char* missing, size_t
         *detail = static_cast<DWORD>(length);
         return IMAGE_PATH_TOO_LONG;
     }
+    // The system answers a folder with "Access denied", which says nothing useful.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return IMAGE_FOLDER;
     KernelHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
     if (!file.isOpen())

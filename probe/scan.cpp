@@ -1,9 +1,12 @@
 #include "probe/scan.h"
 #include <cstring>
+#include "probe/codepage.h"
 #include "resource.h"
 #include "wizard/handles.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
+
+void (*tellLostName)(const char* path, bool folder, bool several);
 
 namespace {
 
@@ -71,6 +74,13 @@ bool LeadsBack(const char* link, Visit* visit)
     return false;
 }
 
+// An entry the scan can neither search nor list, to whoever listens.
+void TellLost(char (&path)[PATH_TEXT_SIZE], const char* folder, const char* name, bool isFolder)
+{
+    if (tellLostName && Compose(path, folder, "\\", name))
+        tellLostName(path, isFolder, false);
+}
+
 void ScanFolder(char* folder, Visit* above);
 
 // Every subfolder first, each scanned whole before the next. One buffer
@@ -86,11 +96,16 @@ void ScanSubfolders(const char* folder, Visit* visit)
     if (!find.isOpen())
         return;
     do {
-        if (!Compose(path, folder, "\\", entry.cFileName))
+        DWORD attributes = Compose(path, folder, "\\", entry.cFileName) ? FolderAttributes(path) : 0;
+        // A name lost to the code page, or a path too long for the system:
+        // the short name may still reach the folder.
+        if (!attributes && entry.cAlternateFileName[0] && Compose(path, folder, "\\", entry.cAlternateFileName))
+            attributes = FolderAttributes(path);
+        if (!attributes) {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && NameLost(entry.cFileName))
+                TellLost(path, folder, entry.cFileName, true);
             continue;
-        DWORD attributes = FolderAttributes(path);
-        if (!attributes)
-            continue;
+        }
         TraceOperation("Get VST Paths (inner scan)");
         if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0
             && !((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsBack(path, visit)))
@@ -99,7 +114,17 @@ void ScanSubfolders(const char* folder, Visit* visit)
     } while (FindNextFileA(find, &entry));
 }
 
-// Every match of "*.dll" is a candidate; the probe decides what it is.
+// The long name where the calls wrote it whole and the path is one the
+// system loads. Only the file system tells a name lost in look-alike letters
+// ("o" for "ō"), and only a name with a short one beside it can be.
+bool LongNameServes(const char* path, const WIN32_FIND_DATAA& entry)
+{
+    return !NameLost(entry.cFileName) && strlen(path) < MAX_PATH
+           && (!entry.cAlternateFileName[0] || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
+}
+
+// Every match of "*.dll" is a candidate; the probe decides what it is. The
+// short name stands in where the long one does not serve.
 void CollectDlls(const char* folder)
 {
     char path[PATH_TEXT_SIZE];
@@ -110,12 +135,21 @@ void CollectDlls(const char* folder)
     if (!find.isOpen())
         return;
     do {
-        if (Compose(path, folder, "\\", entry.cFileName))
+        bool lost = NameLost(entry.cFileName);
+        bool composed = Compose(path, folder, "\\", entry.cFileName);
+        if ((!composed || !LongNameServes(path, entry)) && entry.cAlternateFileName[0]
+            && Compose(path, folder, "\\", entry.cAlternateFileName)) {
             FoundDllList.append(NewPathText(path));
+        } else if (lost) {
+            TellLost(path, folder, entry.cFileName, false);
+        } else if (composed) {
+            FoundDllList.append(NewPathText(path));
+        }
     } while (FindNextFileA(find, &entry));
 }
 
-void ScanFolder(char* folder, Visit* above)
+// Shows the folder and takes one trailing backslash off it.
+void EnterFolder(char* folder)
 {
     TraceOperation("Get VST Paths");
     TraceFailurePoint("init");
@@ -124,7 +158,10 @@ void ScanFolder(char* folder, Visit* above)
     size_t length = strnlen(folder, PATH_TEXT_SIZE);
     if (length > 0 && folder[length - 1] == '\\')
         folder[length - 1] = 0;
+}
 
+void WalkFolder(const char* folder, Visit* above)
+{
     Visit visit = {above, folder, false, {}};
     ScanSubfolders(folder, &visit);
 
@@ -134,9 +171,26 @@ void ScanFolder(char* folder, Visit* above)
     TraceFailurePoint("end scan");
 }
 
+void ScanFolder(char* folder, Visit* above)
+{
+    EnterFolder(folder);
+    WalkFolder(folder, above);
+}
+
 } // namespace
 
 void GetVstPaths(char* folder)
 {
-    ScanFolder(folder, nullptr);
+    EnterFolder(folder);
+    // A search folder that does not open as it is may have a name on its
+    // way that the code page lost.
+    if (strnlen(folder, PATH_TEXT_SIZE) < PATH_TEXT_SIZE && !FolderAttributes(folder)) {
+        char reached[PATH_TEXT_SIZE];
+        FolderReach reach = ReachFolder(folder, reached);
+        if (reach == FOLDER_REACHED)
+            return WalkFolder(reached, nullptr);
+        if (tellLostName && reach != FOLDER_MISSING)
+            tellLostName(folder, true, reach == FOLDER_SEVERAL);
+    }
+    WalkFolder(folder, nullptr);
 }

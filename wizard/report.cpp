@@ -11,6 +11,27 @@ namespace {
 
 std::vector<DllReport> entries;
 
+struct ResultRow {
+    int end;                // ProbeEnd, or NO_END
+    int finding;            // ImageFinding, or NO_FINDING
+    ResultFill fill;
+    const char* text;
+    const char* textWhenZero;
+};
+
+#define DLL_RESULT_ROW(result, end, finding, fill, text, textWhenZero) {end, finding, fill, text, textWhenZero},
+const ResultRow RESULTS[] = {DLL_RESULTS(DLL_RESULT_ROW)};
+#undef DLL_RESULT_ROW
+
+// The result whose row names this end of the probe or this finding in the file.
+DllResult ResultFrom(int end, int finding)
+{
+    for (size_t i = 0; i < sizeof RESULTS / sizeof RESULTS[0]; ++i)
+        if ((end != NO_END && RESULTS[i].end == end) || (finding != NO_FINDING && RESULTS[i].finding == finding))
+            return static_cast<DllResult>(i);
+    return DLL_LOAD_FAILED;   // every end and finding has its row
+}
+
 char* NewText(const char* text)
 {
     if (!text)
@@ -32,8 +53,6 @@ void SystemMessage(DWORD code, char* text, size_t size)
         snprintf(text, size, "system error %lu", static_cast<unsigned long>(code));
 }
 
-const char RETRY[] = "tick \"Re-scan failed plug-ins\" to try it again";
-
 } // namespace
 
 void ReserveReport(unsigned count)
@@ -48,37 +67,14 @@ void ReportDll(const char* path, DllResult result, DWORD detail, const char* tex
 
 void ReportProbeEnd(const char* path, const ProbeOutcome& outcome)
 {
-    switch (outcome.end) {
-    case PROBE_LOAD_FAILED: {
+    if (outcome.end == PROBE_LOAD_FAILED) {
         DWORD detail = 0;
         char missing[MAX_PATH] = "";
-        switch (InspectImage(path, &detail, missing, sizeof missing)) {
-        case IMAGE_PATH_TOO_LONG:
-            return ReportDll(path, DLL_PATH_TOO_LONG, detail);
-        case IMAGE_NOT_A_LIBRARY:
-            return ReportDll(path, DLL_NOT_A_LIBRARY);
-        case IMAGE_64_BIT:
-            return ReportDll(path, DLL_64_BIT, detail);
-        case IMAGE_OTHER_MACHINE:
-            return ReportDll(path, DLL_OTHER_MACHINE, detail);
-        case IMAGE_MISSING_LIBRARY:
-            return ReportDll(path, DLL_MISSING_LIBRARY, 0, missing);
-        case IMAGE_NOTHING_FOUND:
-            break;
-        }
-        return ReportDll(path, DLL_LOAD_FAILED, outcome.detail);
+        ImageFinding finding = InspectImage(path, &detail, missing, sizeof missing);
+        if (finding != IMAGE_NOTHING_FOUND)
+            return ReportDll(path, ResultFrom(NO_END, finding), detail, missing[0] ? missing : nullptr);
     }
-    case PROBE_NO_ENTRY:
-        return ReportDll(path, outcome.detail ? DLL_VSTPLUGINMAIN_ONLY : DLL_NO_ENTRY);
-    case PROBE_NO_EFFECT:
-        return ReportDll(path, DLL_NO_EFFECT, outcome.detail);
-    case PROBE_BAD_MAGIC:
-        return ReportDll(path, DLL_BAD_MAGIC, outcome.detail);
-    case PROBE_NOT_IDENTIFIED:
-        return ReportDll(path, DLL_NOT_IDENTIFIED, outcome.detail);
-    case PROBE_PASSED:
-        return ReportDll(path, DLL_RECORDED);
-    }
+    ReportDll(path, ResultFrom(outcome.end, NO_FINDING), outcome.detail);
 }
 
 void ReportTrap(const char* path, DWORD exceptionCode, const char* step)
@@ -93,6 +89,13 @@ void ReportKeptLoaded(unsigned leftBehind)
 {
     if (!entries.empty())
         entries.back().leftBehind = static_cast<unsigned char>(leftBehind);
+}
+
+void ReportLostName(const char* path, bool folder, bool several)
+{
+    // No FoundDllList text holds the path: the entry keeps its own.
+    char* own = NewText(path);
+    entries.push_back({own, own, several ? 1u : 0u, folder ? DLL_FOLDER_LOST : DLL_NAME_LOST, 0});
 }
 
 void ClearReport()
@@ -151,79 +154,27 @@ void DescribeLeftBehind(unsigned leftBehind, char* text, size_t size)
 
 void DescribeResult(const DllReport& entry, char* text, size_t size)
 {
+    const ResultRow& row = RESULTS[entry.result];
+    const char* format = !entry.detail && row.textWhenZero ? row.textWhenZero : row.text;
     const char* own = entry.text ? entry.text : "";
     unsigned long detail = entry.detail;
-    char system[256];
-    switch (entry.result) {
-    case DLL_RECORDED:
-        snprintf(text, size, "VST plug-in, recorded");
+    char message[256];
+    switch (row.fill) {
+    case FILL_NONE:
+        snprintf(text, size, "%s", format);
         break;
-    case DLL_RECORDED_KNOWN:
-        snprintf(text, size, "VST plug-in, recorded as before");
+    case FILL_TEXT:
+        snprintf(text, size, format, own);
         break;
-    case DLL_RECORDED_BAD:
-        if (detail)
-            snprintf(text, size, "Crashed at \"%s\" (exception 0x%08lX); marked bad", own, detail);
-        else
-            snprintf(text, size, "Crashed at \"%s\"; marked bad", own);
+    case FILL_DETAIL:
+        snprintf(text, size, format, detail, MAX_PATH - 1);
         break;
-    case DLL_NOT_RESPONDING:
-        snprintf(text, size, "Did not respond at \"%s\", skipped; marked bad", own);
+    case FILL_TEXT_DETAIL:
+        snprintf(text, size, format, own, detail);
         break;
-    case DLL_ASKED_TO_EXIT:
-        snprintf(text, size, "Asked to end the process at \"%s\"; marked bad", own);
-        break;
-    case DLL_SKIPPED_BAD:
-        snprintf(text, size, "Skipped: it crashed in an earlier run; %s", RETRY);
-        break;
-    case DLL_ENDED_WIZARD:
-        snprintf(text, size, "Skipped: it ended the wizard in its last run; %s", RETRY);
-        break;
-    case DLL_LOAD_FAILED:
-        SystemMessage(entry.detail, system, sizeof system);
-        snprintf(text, size, "Cannot be loaded: %s", system);
-        break;
-    case DLL_PATH_TOO_LONG:
-        snprintf(text, size, "Cannot be loaded: its path is too long (%lu characters; at most %d can be used)",
-                 detail, MAX_PATH - 1);
-        break;
-    case DLL_NOT_A_LIBRARY:
-        snprintf(text, size, "Cannot be loaded: not a library at all");
-        break;
-    case DLL_64_BIT:
-        snprintf(text, size, "Cannot be loaded: built for 64-bit hosts; this adapter is 32-bit");
-        break;
-    case DLL_OTHER_MACHINE:
-        snprintf(text, size, "Cannot be loaded: built for another processor (machine 0x%04lX)", detail);
-        break;
-    case DLL_MISSING_LIBRARY:
-        snprintf(text, size, "Cannot be loaded: it needs %s, which is missing", own);
-        break;
-    case DLL_NO_ENTRY:
-        snprintf(text, size, "Not a VST plug-in: no \"main\" or \"Main\" export");
-        break;
-    case DLL_VSTPLUGINMAIN_ONLY:
-        snprintf(text, size, "Exports only \"VSTPluginMain\", a newer VST 2.4 entry point this adapter does not use");
-        break;
-    case DLL_NO_EFFECT:
-        snprintf(text, size, detail ? "Its entry point returned an effect without a dispatcher"
-                                    : "Its entry point returned nothing");
-        break;
-    case DLL_BAD_MAGIC:
-        snprintf(text, size, "Not a VST plug-in: wrong magic number (0x%08lX)", detail);
-        break;
-    case DLL_NOT_IDENTIFIED:
-        snprintf(text, size, "Did not identify itself as a VST plug-in (effIdentify answered 0x%08lX)", detail);
-        break;
-    case DLL_STORED_NOT_VST:
-        snprintf(text, size, "Not a VST plug-in by its stored entry; the entry was removed");
-        break;
-    case DLL_NO_ENTRY_KEY:
-        SystemMessage(entry.detail, system, sizeof system);
-        snprintf(text, size, "Its registry entry could not be created: %s", system);
-        break;
-    case DLL_NO_ENTRY_NAME:
-        snprintf(text, size, "Its file name gives no usable entry name");
+    case FILL_MESSAGE:
+        SystemMessage(entry.detail, message, sizeof message);
+        snprintf(text, size, format, message);
         break;
     }
 }

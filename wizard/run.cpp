@@ -147,6 +147,7 @@ void ScanAndAnalyse()
     if (!progressWindow)
         EndWizardProcess();
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
+    tellLostName = ReportLostName;
     for (char* folder : SearchPathList)
         GetVstPaths(folder);
 

@@ -224,7 +224,8 @@ std::vector<std::string> ReportRows(WizardDriver& driver, HWND report)
     std::vector<std::string> rows;
     for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row)
         rows.push_back(ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 0) + "\t" +
-                       ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1));
+                       ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 1) + "\t" +
+                       ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, 2));
     return rows;
 }
 

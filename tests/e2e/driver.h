@@ -69,7 +69,7 @@ std::string ListViewCell(HANDLE process, HWND dialog, int id, int row, int colum
 void SelectListViewRow(HANDLE process, HWND dialog, int id, int row);
 
 // The list page's "Other files..." report: opened from the list page, its
-// rows read (each row's cells joined by tabs), and closed again.
+// rows read (file, folder and result, joined by tabs), and closed again.
 HWND OpenReport(WizardDriver& driver, HWND listPage);
 std::vector<std::string> ReportRows(WizardDriver& driver, HWND report);
 void CloseReport(HWND report);

@@ -403,10 +403,9 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
     for (const std::string& name : DllsIn(plugins))
         for (const auto& r : results)
             if (name == r.first) {
-                std::string line = plugins + "\\" + name + "\t" + r.second;
-                clipboardLines.push_back(line + "\r\n");
+                clipboardLines.push_back(plugins + "\\" + name + "\t" + r.second + "\r\n");
                 if (name != "plain.dll")
-                    expectedRows.push_back(line);
+                    expectedRows.push_back(name + "\t" + plugins + "\t" + r.second);
             }
 
     std::vector<std::string> rows;

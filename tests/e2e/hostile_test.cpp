@@ -153,8 +153,10 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
         }
     }
     if (row.keptBecause) {
-        std::string kept = plugins + "\\" + row.plugins[0].file + "\tVST plug-in, recorded; kept loaded until the "
-                           "Wizard closes: it left " + row.keptBecause;
+        std::string path = plugins + "\\" + row.plugins[0].file;
+        size_t slash = path.rfind('\\');
+        std::string kept = path.substr(slash + 1) + "\t" + path.substr(0, slash) +
+                           "\tVST plug-in, recorded; kept loaded until the Wizard closes: it left " + row.keptBecause;
         EXPECT_NE(report.end(), std::find(report.begin(), report.end(), kept)) << kept;
     }
 

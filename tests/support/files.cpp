@@ -11,13 +11,14 @@ std::string ExeDir()
     return path;
 }
 
+// A name the code page cannot write opens by its short name only.
 void RemoveTree(const std::string& path)
 {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
+            std::string name = data.cAlternateFileName[0] ? data.cAlternateFileName : data.cFileName;
             if (name == "." || name == "..")
                 continue;
             std::string child = path + "\\" + name;
@@ -71,6 +72,19 @@ bool PlantFixture(const std::string& fixture, const std::string& path)
     for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
         CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
     return CopyInto(fixtures::Built(fixture), path);
+}
+
+bool PlantFixture(const std::string& fixture, const std::string& folder, const std::wstring& below)
+{
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH))
+        return false;
+    std::wstring path = std::wstring(wide) + L"\\" + below;
+    for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1))
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+    if (!MultiByteToWideChar(CP_ACP, 0, fixtures::Built(fixture).c_str(), -1, wide, MAX_PATH))
+        return false;
+    return CopyFileW(wide, path.c_str(), FALSE) != 0;
 }
 
 bool InstallWizard(const std::string& folder)

@@ -16,6 +16,9 @@ std::string ReadText(const std::string& path);
 // Copies the built fixture plug-in (its file name, with ".dll") to path,
 // making the folders on the way.
 bool PlantFixture(const std::string& fixture, const std::string& path);
+// The same to folder\below, where below may hold names the code page cannot
+// write: made with the wide calls, as an installer would.
+bool PlantFixture(const std::string& fixture, const std::string& folder, const std::wstring& below);
 // Copies the program and its help file into a new folder, so that it runs
 // there as it does in the adapter's folder; false when the program is not
 // there after.

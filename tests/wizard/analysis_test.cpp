@@ -10,11 +10,13 @@
 #include "plugins/fixtures.h"
 #include "probe/guard.h"
 #include "probe/probe.h"
+#include "probe/scan.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/state.h"
+#include "wizard/report.h"
 #include "wizard/run.h"
 #include "wizard/state.h"
 
@@ -34,7 +36,13 @@ protected:
         folder = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         script.on("VST Plug-in Load Error", [this](HWND page) { AnswerLoadError(page); });
     }
-    void TearDown() override { ClearProgramKeys(); }
+    void TearDown() override
+    {
+        ClearReport();
+        EmptyPathList(FoundDllList);
+        tellLostName = nullptr;
+        ClearProgramKeys();
+    }
 
     void AnswerLoadError(HWND page)
     {
@@ -71,6 +79,31 @@ protected:
 
     long long Value(const std::string& entry, const char* name) { return DwordAt(HKEY_LOCAL_MACHINE, entry, name); }
     std::string Text(const std::string& entry, const char* name) { return TextAt(HKEY_LOCAL_MACHINE, entry, name); }
+
+    // A folder of a table row's own, with plain.dll planted below it by the
+    // wide calls.
+    std::string RowFolder(int row, const std::wstring& below)
+    {
+        std::string root = folder + "\\" + std::to_string(row);
+        CreateDirectoryA(root.c_str(), nullptr);
+        EXPECT_TRUE(PlantFixture("plain.dll", root, below));
+        return root;
+    }
+
+    // The run's scan of one search folder, then the analysis of every DLL it
+    // found, from an empty report and lists.
+    void ScanAndAnalyse(const std::string& searched)
+    {
+        ClearReport();
+        EmptyPathList(FoundDllList);
+        EmptyPluginList();
+        tellLostName = ReportLostName;
+        char* text = NewPathText(searched.c_str());
+        GetVstPaths(text);
+        FreePathText(text);
+        for (char* path : FoundDllList)
+            AnalyseDll(path);
+    }
 
     std::vector<PluginRecord> Listed()
     {
@@ -348,4 +381,89 @@ TEST_F(AnalysisTest, APluginsFloatingPointStateDoesNotOutliveItsProbe)
     }
     for (const PluginRecord& record : Listed())
         EXPECT_EQ(0u, record.isBad) << record.FullName;
+}
+
+// Sixty characters: four such folders make a path longer than the system
+// loads, while their short names keep it well inside.
+#define LONG_FOLDER L"A folder name long enough that four of them pass the limit!!"
+
+// Names outside the code page, made with the wide calls: the scan walks
+// through their short names, and the analysis records each plug-in under its
+// long name as the code page writes it, with a path the ANSI calls open. A
+// search folder given as the code page writes it is found again, unless
+// several folders there give that name: it is then reported.
+TEST_F(AnalysisTest, NamesOutsideTheCodePageAreReachedByTheirShortNames)
+{
+    const struct {
+        const wchar_t* plant;   // the plug-in, below the row's folder
+        const wchar_t* beside;  // another folder made there, or null
+        const char* searched;   // the search folder below the row's folder
+        const char* fullName;   // the record's name; null when the search folder is reported
+    } rows[] = {
+        {L"Русский\\Эхо.dll", nullptr, "", "???"},
+        {L"日本語\\音\\リバーブ.dll", nullptr, "", "????"},
+        {L"Snow ☃ Verb.dll", nullptr, "", "Snow ? Verb"},
+        {L"Łódź\\Żuraw.dll", nullptr, "", "Zuraw"},   // look-alike letters
+        {LONG_FOLDER L"\\" LONG_FOLDER L"\\" LONG_FOLDER L"\\" LONG_FOLDER L"\\Deep.dll", nullptr, "", "Deep"},
+        {L"Папка\\plain.dll", nullptr, "\\?????", "plain"},
+        {L"Каталог\\plain.dll", L"Деревня", "\\???????", nullptr},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        std::string root = RowFolder(++n, row.plant);
+        SCOPED_TRACE(root);
+        if (row.beside) {
+            ASSERT_TRUE(PlantFixture("noentry.dll", root, std::wstring(row.beside) + L"\\x.dll"));
+        }
+        ScanAndAnalyse(root + row.searched);
+
+        if (ReportCount() != 1) {
+            ADD_FAILURE() << ReportCount() << " DLLs reported";
+            continue;
+        }
+        if (!row.fullName) {
+            EXPECT_EQ(root + row.searched, ReportAt(0).path);
+            EXPECT_EQ(DLL_FOLDER_LOST, ReportAt(0).result);
+            EXPECT_EQ(1u, ReportAt(0).detail);
+            EXPECT_EQ(0u, PluginList.count);
+            continue;
+        }
+        EXPECT_EQ(DLL_RECORDED, ReportAt(0).result);
+        if (PluginList.count != 1) {
+            ADD_FAILURE() << "not recorded";
+            continue;
+        }
+        const PluginRecord& r = *PluginList.begin();
+        EXPECT_STREQ(row.fullName, r.FullName);
+        EXPECT_EQ(nullptr, strchr(r.FullPath, '?'));
+        EXPECT_TRUE(FileExists(r.FullPath));
+        EXPECT_EQ(static_cast<DWORD>(fixtures::PLAIN_UNIQUE_ID), r.uniqueId);   // loaded by that path
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, EntryKeyOf(r.FullPath)));
+    }
+    EXPECT_TRUE(loadErrors.empty());
+}
+
+// Latin-1 letters are inside the code page: the paths stay the long ones,
+// with no short form anywhere.
+TEST_F(AnalysisTest, NamesInsideTheCodePageKeepTheirLongPaths)
+{
+    const struct {
+        const wchar_t* plant;
+        const char* path;       // below the row's folder, as the code page writes it
+        const char* fullName;
+    } rows[] = {
+        {L"Ünïcödé\\Crème Brûlée.dll", "\\\xDCn\xEF" "c\xF6" "d\xE9\\Cr\xE8" "me Br\xFBl\xE9" "e.dll",
+         "Cr\xE8" "me Br\xFBl\xE9" "e"},
+        {L"Café\\Señor ÆØÅ.dll", "\\Caf\xE9\\Se\xF1or \xC6\xD8\xC5.dll", "Se\xF1or \xC6\xD8\xC5"},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        std::string root = RowFolder(++n, row.plant);
+        SCOPED_TRACE(root);
+        ScanAndAnalyse(root);
+        ASSERT_EQ(1u, PluginList.count);
+        EXPECT_EQ(root + row.path, Listed()[0].FullPath);
+        EXPECT_STREQ(row.fullName, Listed()[0].FullName);
+        EXPECT_EQ(static_cast<DWORD>(fixtures::PLAIN_UNIQUE_ID), Listed()[0].uniqueId);
+    }
 }

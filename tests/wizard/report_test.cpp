@@ -18,7 +18,7 @@
 
 namespace {
 
-enum Setup { PLANT, PLANT_64_BIT, TEXT_FILE, STORED_GOOD, STORED_BAD };
+enum Setup { PLANT, PLANT_64_BIT, TEXT_FILE, FOLDER, STORED_GOOD, STORED_BAD };
 
 struct Case {
     Setup setup;
@@ -42,7 +42,8 @@ const Case CASES[] = {
     {PLANT_64_BIT, "plain.dll", "wide.dll", DLL_64_BIT, IMAGE_FILE_MACHINE_AMD64, nullptr},
     {PLANT, "needs_missing.dll", "needy.dll", DLL_MISSING_LIBRARY, 0, "missing_helper.dll"},
     {TEXT_FILE, nullptr, "readme.dll", DLL_NOT_A_LIBRARY, 0, nullptr},
-    {PLANT, "noentry.dll", "newentry.dll", DLL_VSTPLUGINMAIN_ONLY, 0, nullptr},
+    {FOLDER, nullptr, "folder.dll", DLL_FOLDER, 0, nullptr},
+    {PLANT, "noentry.dll", "newentry.dll", DLL_NO_ENTRY, 1, nullptr},
     {PLANT, "helpers\\missing_helper.dll", "helper.dll", DLL_NO_ENTRY, 0, nullptr},
     {PLANT, "null_entry.dll", "nothing.dll", DLL_NO_EFFECT, 0, nullptr},
     {PLANT, "no_dispatcher.dll", "nodisp.dll", DLL_NO_EFFECT, 1, nullptr},
@@ -97,6 +98,8 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
         std::string path = folder + "\\" + c.name;
         if (c.setup == TEXT_FILE)
             WriteBytes(path, "Read me first.\r\n");
+        else if (c.setup == FOLDER)
+            CreateDirectoryA(path.c_str(), nullptr);
         else
             ASSERT_TRUE(PlantFixture(c.fixture, path)) << c.fixture;
         if (c.setup == PLANT_64_BIT)
@@ -125,6 +128,7 @@ TEST(DllReport, EveryDllGetsTheReasonWhereItsAnalysisEnded)
     EXPECT_EQ("Cannot be loaded: it needs missing_helper.dll, which is missing", Described(ReportAt(8)));
     EXPECT_EQ("Crashed at \"Set Block Size\" (exception 0xE06D7363); marked bad",
               Described(ReportAt(4)));
+    EXPECT_EQ("Cannot be loaded: a folder, not a DLL file", Described(ReportAt(10)));
 
     // A load the file says nothing more about: the system's own message.
     ClearReport();

@@ -1,4 +1,6 @@
 #include "probe/leftovers.h"
+#include <tlhelp32.h>
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include "probe/watchdog.h"
@@ -26,6 +28,7 @@ public:
 
 volatile LONG recording;
 unsigned overflowed;        // kinds that did not fit their table: kept to be safe
+bool threadsOverflowed;     // more threads than the table holds: every thread is looked at
 
 // The libraries the probe brought in, from the system's load notices.
 const int MAX_LIBRARIES = 64;
@@ -100,7 +103,7 @@ void NoteThread(DWORD id, void* start)
     if (threadCount < MAX_THREADS)
         threads[threadCount++] = {id, start};
     else
-        overflowed |= LEFT_THREAD;
+        threadsOverflowed = true;
 }
 
 void ForgetThread(DWORD id)
@@ -263,6 +266,22 @@ bool ThreadReaches(const ThreadNote& note)
                    || StackReaches(thread, context.Esp);
     ResumeThread(thread);
     return reaches;
+}
+
+// Where the notes do not tell which threads are new, every other thread of
+// the process is looked at: only the plug-in's own reach its code.
+bool AnyThreadReaches()
+{
+    KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot.isOpen())
+        return true;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId()
+            && ThreadReaches({entry.th32ThreadID, nullptr}))
+            return true;
+    return false;
 }
 
 // ---- Windows ------------------------------------------------------------
@@ -481,6 +500,7 @@ void BeginLeftoverWatch(const char* path)
     {
         TableLock lock;
         threadCount = 0;
+        threadsOverflowed = false;
         registrationCount = 0;
     }
     libraryCount = 0;
@@ -517,6 +537,7 @@ unsigned LeftBehind()
     Registration registered[MAX_REGISTRATIONS];
     int threadsNoted, registrationsNoted;
     unsigned left;
+    bool everyThread;
     {
         TableLock lock;
         threadsNoted = threadCount;
@@ -524,10 +545,10 @@ unsigned LeftBehind()
         registrationsNoted = registrationCount;
         memcpy(registered, registrations, registrationsNoted * sizeof *registrations);
         left = overflowed;
+        everyThread = threadsOverflowed;
     }
-    for (int i = 0; i < threadsNoted && !(left & LEFT_THREAD); ++i)
-        if (ThreadReaches(noted[i]))
-            left |= LEFT_THREAD;
+    if (everyThread ? AnyThreadReaches() : std::any_of(noted, noted + threadsNoted, ThreadReaches))
+        left |= LEFT_THREAD;
     for (int i = 0; i < windowCount && !(left & LEFT_WINDOW); ++i)
         if (WindowReaches(windows[i]))
             left |= LEFT_WINDOW;

@@ -25,12 +25,14 @@ struct HostileRow {
     const char* stuckStep;    // the step those windows name
     const char* errorStep;    // the step the load-error page names; null: no such page
     bool mustClose;           // the run ends with the message that the wizard must close
+    const char* bareOf = nullptr;   // a copy of this fixture without its import name tables
 };
 
 const HostileRow ROWS[] = {
     {"exit_main", "", nullptr, "Main Call", false},
     {"abort_open", "", nullptr, "Open", false},
     {"exitprocess_mains", "", nullptr, "Switch On", false},
+    {"exitprocess_bare", "", nullptr, "Switch On", false, "exitprocess_mains"},
     {"spin_open", "WS", "Open", "Open", false},
     {"slow_open", "-", "Open", nullptr, false},
     // Waiting inside the system in a loop: sent out as the sleep returns.
@@ -101,7 +103,10 @@ TEST_P(HostilePlugins, NeitherEndsNorHangsTheRun)
         std::string good = plugins + "\\Good\\good.dll";
         std::string hostile = plugins + "\\" + row.fixture + ".dll";
         ASSERT_TRUE(PlantFixture("plain.dll", good));
-        ASSERT_TRUE(PlantFixture(std::string(row.fixture) + ".dll", hostile));
+        ASSERT_TRUE(PlantFixture(std::string(row.bareOf ? row.bareOf : row.fixture) + ".dll", hostile));
+        if (row.bareOf) {
+            ASSERT_TRUE(DropImportNameTables(hostile));
+        }
         SetText(HKEY_LOCAL_MACHINE, PATHS_KEY, plugins.c_str(), plugins);
         SetDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_TIMEOUT_VALUE, LIMIT_SECONDS);
 

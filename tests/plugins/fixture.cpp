@@ -112,15 +112,21 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 #endif
 
 #if defined(LEAVE_THREAD)
-// Runs until the process ends, in the plug-in's own code.
+volatile LONG stopBusy;
+HANDLE busyThread;
+
+// Runs until the process ends (or the plug-in tidies up), in its own code.
 DWORD WINAPI KeepBusy(void*)
 {
-    for (;;)
+    while (!stopBusy)
         Sleep(20);
+    return 0;
 }
 #endif
 
 #if defined(LEAVE_WINDOW)
+HWND leftWindow;
+
 LRESULT CALLBACK LeftWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcA(window, message, wParam, lParam);
@@ -128,10 +134,13 @@ LRESULT CALLBACK LeftWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 #endif
 
 #if defined(LEAVE_TIMER)
+UINT_PTR leftTimer;
 void CALLBACK LeftTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
 #endif
 
 #if defined(LEAVE_HOOK)
+HHOOK leftHook;
+
 LRESULT CALLBACK LeftHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -139,9 +148,37 @@ LRESULT CALLBACK LeftHookProc(int code, WPARAM wParam, LPARAM lParam)
 #endif
 
 #if defined(LEAVE_HANDLER)
+void* leftHandler;
+
 LONG CALLBACK LeftHandler(EXCEPTION_POINTERS*)
 {
     return EXCEPTION_CONTINUE_SEARCH;
+}
+#endif
+
+#if defined(MANY_THREADS)
+const int MANY = 300;
+HANDLE goAhead;
+
+DWORD WINAPI WaitToEnd(void*)
+{
+    WaitForSingleObject(goAhead, INFINITE);
+    return 0;
+}
+
+// More threads at once than a host would look for, all ended again.
+void StartAndEndMany()
+{
+    goAhead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE many[MANY];
+    for (HANDLE& thread : many)
+        thread = CreateThread(nullptr, 0, WaitToEnd, nullptr, 0, nullptr);
+    Sleep(200);
+    SetEvent(goAhead);
+    for (HANDLE thread : many) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
 }
 #endif
 
@@ -150,8 +187,11 @@ LONG CALLBACK LeftHandler(EXCEPTION_POINTERS*)
 void LeaveSomethingBehind(HMODULE self)
 {
     (void)self;
+#ifdef MANY_THREADS
+    StartAndEndMany();
+#endif
 #ifdef LEAVE_THREAD
-    CloseHandle(CreateThread(nullptr, 0, KeepBusy, nullptr, 0, nullptr));
+    busyThread = CreateThread(nullptr, 0, KeepBusy, nullptr, 0, nullptr);
 #endif
 #ifdef LEAVE_WINDOW
     WNDCLASSA windowClass{};
@@ -159,17 +199,43 @@ void LeaveSomethingBehind(HMODULE self)
     windowClass.hInstance = self;
     windowClass.lpszClassName = "FixtureLeftWindow";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "FixtureLeftWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, self, nullptr);
-    PostMessageA(window, WM_USER, 0, 0);
+    leftWindow = CreateWindowExA(0, "FixtureLeftWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, self, nullptr);
+    PostMessageA(leftWindow, WM_USER, 0, 0);
 #endif
 #ifdef LEAVE_TIMER
-    SetTimer(nullptr, 0, 10, LeftTimerProc);
+    leftTimer = SetTimer(nullptr, 0, 10, LeftTimerProc);
 #endif
 #ifdef LEAVE_HOOK
-    SetWindowsHookExA(WH_GETMESSAGE, LeftHookProc, nullptr, GetCurrentThreadId());
+    leftHook = SetWindowsHookExA(WH_GETMESSAGE, LeftHookProc, nullptr, GetCurrentThreadId());
 #endif
 #ifdef LEAVE_HANDLER
-    AddVectoredExceptionHandler(1, LeftHandler);
+    leftHandler = AddVectoredExceptionHandler(1, LeftHandler);
+#endif
+}
+
+// A plug-in that tidies up in effClose takes it all back.
+[[maybe_unused]] void TakeItBack(HMODULE self)
+{
+    (void)self;
+#ifdef TIDY_IN_CLOSE
+#ifdef LEAVE_THREAD
+    stopBusy = 1;
+    WaitForSingleObject(busyThread, INFINITE);
+    CloseHandle(busyThread);
+#endif
+#ifdef LEAVE_WINDOW
+    DestroyWindow(leftWindow);
+    UnregisterClassA("FixtureLeftWindow", self);
+#endif
+#ifdef LEAVE_TIMER
+    KillTimer(nullptr, leftTimer);
+#endif
+#ifdef LEAVE_HOOK
+    UnhookWindowsHookEx(leftHook);
+#endif
+#ifdef LEAVE_HANDLER
+    RemoveVectoredExceptionHandler(leftHandler);
+#endif
 #endif
 }
 
@@ -403,6 +469,7 @@ void DeleteEffect(AEffect* effect)
         return GetRect(ptr);
 #endif
     case effClose:
+        TakeItBack(Self());
         DeleteEffect(effect);
         return 0;
     }

@@ -1,5 +1,6 @@
 #include "support/files.h"
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include "plugins/fixtures.h"
 
@@ -118,4 +119,36 @@ long RunProcess(const std::string& commandLine, DWORD timeoutMs)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+bool DropImportNameTables(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+    auto at = [&](size_t offset, size_t size) { return offset + size <= image.size() ? &image[offset] : nullptr; };
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(at(0, sizeof(IMAGE_DOS_HEADER)));
+    auto* nt = dos ? reinterpret_cast<IMAGE_NT_HEADERS32*>(at(dos->e_lfanew, sizeof(IMAGE_NT_HEADERS32))) : nullptr;
+    if (!nt)
+        return false;
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    size_t table = reinterpret_cast<char*>(&nt->OptionalHeader) - image.data() + nt->FileHeader.SizeOfOptionalHeader;
+    auto* sections = reinterpret_cast<IMAGE_SECTION_HEADER*>(
+        at(table, nt->FileHeader.NumberOfSections * sizeof(IMAGE_SECTION_HEADER)));
+    for (WORD i = 0; sections && i < nt->FileHeader.NumberOfSections; ++i) {
+        const IMAGE_SECTION_HEADER& section = sections[i];
+        if (imports < section.VirtualAddress || imports >= section.VirtualAddress + section.SizeOfRawData)
+            continue;
+        size_t offset = section.PointerToRawData + (imports - section.VirtualAddress);
+        int dropped = 0;
+        for (IMAGE_IMPORT_DESCRIPTOR* import; (import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+                                                   at(offset, sizeof *import))) && import->Name;
+             offset += sizeof *import, ++dropped)
+            import->OriginalFirstThunk = 0;
+        if (!dropped)
+            return false;
+        WriteBytes(path, image);
+        return true;
+    }
+    return false;
 }

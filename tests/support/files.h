@@ -23,6 +23,10 @@ bool PlantFixture(const std::string& fixture, const std::string& folder, const s
 // there as it does in the adapter's folder; false when the program is not
 // there after.
 bool InstallWizard(const std::string& folder);
+// Removes the import name tables of the library at path, as Borland's and
+// Delphi's linkers leave them out: its imports are then known only by the
+// addresses the loader puts in their slots.
+bool DropImportNameTables(const std::string& path);
 bool FileExists(const std::string& path);
 // Starts a command line and waits for it. The exit code, or -1 when it did
 // not end within the timeout (it is then killed).

@@ -27,7 +27,7 @@ public:
 };
 
 volatile LONG recording;
-unsigned overflowed;        // kinds that did not fit their table: kept to be safe
+volatile LONG overflowed;   // kinds that did not fit their table: kept to be safe
 bool threadsOverflowed;     // more threads than the table holds: every thread is looked at
 
 // The libraries the probe brought in, from the system's load notices.
@@ -78,7 +78,7 @@ void Note(const Registration& registration)
     if (registrationCount < MAX_REGISTRATIONS)
         registrations[registrationCount++] = registration;
     else
-        overflowed |= registration.kind;
+        InterlockedOr(&overflowed, registration.kind);
 }
 
 void Forget(unsigned char kind, void* owner, UINT_PTR key)
@@ -132,7 +132,7 @@ LRESULT CALLBACK NoteWindow(int code, WPARAM wParam, LPARAM lParam)
         if (windowCount < MAX_WINDOWS)
             windows[windowCount++] = reinterpret_cast<HWND>(wParam);
         else
-            overflowed |= LEFT_WINDOW;
+            InterlockedOr(&overflowed, LEFT_WINDOW);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -165,10 +165,13 @@ void CALLBACK LibraryLoaded(ULONG reason, const LibraryNotice* notice, void*)
 {
     if (reason != LIBRARY_LOADED || !recording)
         return;
-    if (libraryCount < MAX_LIBRARIES)
-        libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(notice->base), notice->size};
-    else
-        librariesOverflowed = true;
+    {
+        TableLock lock;   // a thread of the plug-in's may load a library meanwhile
+        if (libraryCount < MAX_LIBRARIES)
+            libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(notice->base), notice->size};
+        else
+            librariesOverflowed = true;
+    }
     if (notice->baseName && IsPluginFile(notice->baseName))
         WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }
@@ -502,11 +505,11 @@ void BeginLeftoverWatch(const char* path)
         threadCount = 0;
         threadsOverflowed = false;
         registrationCount = 0;
+        libraryCount = 0;
+        librariesOverflowed = false;
+        overflowed = 0;
     }
-    libraryCount = 0;
-    librariesOverflowed = false;
     windowCount = 0;
-    overflowed = 0;
     windowHook = SetWindowsHookExA(WH_CBT, NoteWindow, nullptr, GetCurrentThreadId());
     InterlockedExchange(&recording, 1);
 }
@@ -525,6 +528,7 @@ void NoteProbedLibrary(HMODULE library)
         return;
     auto* base = reinterpret_cast<BYTE*>(library);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    TableLock lock;
     if (libraryCount < MAX_LIBRARIES)
         libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(base), nt->OptionalHeader.SizeOfImage};
     else

@@ -370,32 +370,14 @@ uintptr_t __cdecl WatchBeginThreadEx(void* security, unsigned stack, unsigned(__
     return thread;
 }
 
-ATOM WINAPI WatchRegisterClassA(const WNDCLASSA* windowClass)
+// The A and W forms of a call differ only in their types: one stand-in
+// each, made from one template.
+template <class WindowClass, ATOM(WINAPI* Register)(const WindowClass*), bool Wide>
+ATOM WINAPI WatchRegisterClass(const WindowClass* windowClass)
 {
-    ATOM atom = RegisterClassA(windowClass);
+    ATOM atom = Register(windowClass);
     if (atom)
-        Note({LEFT_CLASS, false, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
-    return atom;
-}
-ATOM WINAPI WatchRegisterClassW(const WNDCLASSW* windowClass)
-{
-    ATOM atom = RegisterClassW(windowClass);
-    if (atom)
-        Note({LEFT_CLASS, true, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
-    return atom;
-}
-ATOM WINAPI WatchRegisterClassExA(const WNDCLASSEXA* windowClass)
-{
-    ATOM atom = RegisterClassExA(windowClass);
-    if (atom)
-        Note({LEFT_CLASS, false, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
-    return atom;
-}
-ATOM WINAPI WatchRegisterClassExW(const WNDCLASSEXW* windowClass)
-{
-    ATOM atom = RegisterClassExW(windowClass);
-    if (atom)
-        Note({LEFT_CLASS, true, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
+        Note({LEFT_CLASS, Wide, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
     return atom;
 }
 
@@ -414,16 +396,10 @@ BOOL WINAPI WatchKillTimer(HWND window, UINT_PTR id)
     return killed;
 }
 
-HHOOK WINAPI WatchSetWindowsHookExA(int type, HOOKPROC callback, HINSTANCE module, DWORD thread)
+template <HHOOK(WINAPI* Set)(int, HOOKPROC, HINSTANCE, DWORD)>
+HHOOK WINAPI WatchSetWindowsHookEx(int type, HOOKPROC callback, HINSTANCE module, DWORD thread)
 {
-    HHOOK hook = SetWindowsHookExA(type, callback, module, thread);
-    if (hook)
-        Note({LEFT_HOOK, false, nullptr, reinterpret_cast<UINT_PTR>(hook), reinterpret_cast<void*>(callback)});
-    return hook;
-}
-HHOOK WINAPI WatchSetWindowsHookExW(int type, HOOKPROC callback, HINSTANCE module, DWORD thread)
-{
-    HHOOK hook = SetWindowsHookExW(type, callback, module, thread);
+    HHOOK hook = Set(type, callback, module, thread);
     if (hook)
         Note({LEFT_HOOK, false, nullptr, reinterpret_cast<UINT_PTR>(hook), reinterpret_cast<void*>(callback)});
     return hook;
@@ -436,30 +412,19 @@ BOOL WINAPI WatchUnhookWindowsHookEx(HHOOK hook)
     return removed;
 }
 
-PVOID WINAPI WatchAddVectoredExceptionHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
+// Exception handlers and continue handlers alike.
+template <PVOID(WINAPI* Add)(ULONG, PVECTORED_EXCEPTION_HANDLER)>
+PVOID WINAPI WatchAddVectoredHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
 {
-    PVOID added = AddVectoredExceptionHandler(first, handler);
+    PVOID added = Add(first, handler);
     if (added)
         Note({LEFT_HANDLER, false, nullptr, reinterpret_cast<UINT_PTR>(added), reinterpret_cast<void*>(handler)});
     return added;
 }
-PVOID WINAPI WatchAddVectoredContinueHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
+template <ULONG(WINAPI* Remove)(PVOID)>
+ULONG WINAPI WatchRemoveVectoredHandler(PVOID added)
 {
-    PVOID added = AddVectoredContinueHandler(first, handler);
-    if (added)
-        Note({LEFT_HANDLER, false, nullptr, reinterpret_cast<UINT_PTR>(added), reinterpret_cast<void*>(handler)});
-    return added;
-}
-ULONG WINAPI WatchRemoveVectoredExceptionHandler(PVOID added)
-{
-    ULONG removed = RemoveVectoredExceptionHandler(added);
-    if (removed)
-        Forget(LEFT_HANDLER, nullptr, reinterpret_cast<UINT_PTR>(added));
-    return removed;
-}
-ULONG WINAPI WatchRemoveVectoredContinueHandler(PVOID added)
-{
-    ULONG removed = RemoveVectoredContinueHandler(added);
+    ULONG removed = Remove(added);
     if (removed)
         Forget(LEFT_HANDLER, nullptr, reinterpret_cast<UINT_PTR>(added));
     return removed;
@@ -468,19 +433,22 @@ ULONG WINAPI WatchRemoveVectoredContinueHandler(PVOID added)
 const StandIn WATCHES[] = {
     {"CreateThread", KERNEL, reinterpret_cast<void*>(WatchCreateThread)},
     {"_beginthreadex", C_RUNTIME, reinterpret_cast<void*>(WatchBeginThreadEx)},
-    {"RegisterClassA", USER, reinterpret_cast<void*>(WatchRegisterClassA)},
-    {"RegisterClassW", USER, reinterpret_cast<void*>(WatchRegisterClassW)},
-    {"RegisterClassExA", USER, reinterpret_cast<void*>(WatchRegisterClassExA)},
-    {"RegisterClassExW", USER, reinterpret_cast<void*>(WatchRegisterClassExW)},
+    {"RegisterClassA", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSA, RegisterClassA, false>)},
+    {"RegisterClassW", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSW, RegisterClassW, true>)},
+    {"RegisterClassExA", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSEXA, RegisterClassExA, false>)},
+    {"RegisterClassExW", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSEXW, RegisterClassExW, true>)},
     {"SetTimer", USER, reinterpret_cast<void*>(WatchSetTimer)},
     {"KillTimer", USER, reinterpret_cast<void*>(WatchKillTimer)},
-    {"SetWindowsHookExA", USER, reinterpret_cast<void*>(WatchSetWindowsHookExA)},
-    {"SetWindowsHookExW", USER, reinterpret_cast<void*>(WatchSetWindowsHookExW)},
+    {"SetWindowsHookExA", USER, reinterpret_cast<void*>(WatchSetWindowsHookEx<SetWindowsHookExA>)},
+    {"SetWindowsHookExW", USER, reinterpret_cast<void*>(WatchSetWindowsHookEx<SetWindowsHookExW>)},
     {"UnhookWindowsHookEx", USER, reinterpret_cast<void*>(WatchUnhookWindowsHookEx)},
-    {"AddVectoredExceptionHandler", KERNEL, reinterpret_cast<void*>(WatchAddVectoredExceptionHandler)},
-    {"AddVectoredContinueHandler", KERNEL, reinterpret_cast<void*>(WatchAddVectoredContinueHandler)},
-    {"RemoveVectoredExceptionHandler", KERNEL, reinterpret_cast<void*>(WatchRemoveVectoredExceptionHandler)},
-    {"RemoveVectoredContinueHandler", KERNEL, reinterpret_cast<void*>(WatchRemoveVectoredContinueHandler)},
+    {"AddVectoredExceptionHandler", KERNEL,
+     reinterpret_cast<void*>(WatchAddVectoredHandler<AddVectoredExceptionHandler>)},
+    {"AddVectoredContinueHandler", KERNEL, reinterpret_cast<void*>(WatchAddVectoredHandler<AddVectoredContinueHandler>)},
+    {"RemoveVectoredExceptionHandler", KERNEL,
+     reinterpret_cast<void*>(WatchRemoveVectoredHandler<RemoveVectoredExceptionHandler>)},
+    {"RemoveVectoredContinueHandler", KERNEL,
+     reinterpret_cast<void*>(WatchRemoveVectoredHandler<RemoveVectoredContinueHandler>)},
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 // A plug-in stuck in its DllMain holds the loader's lock, and under it no
 // dialog can be made from a template, nor a window shown the first time or
 // activated with an input method looking on. So the window is made ahead,
-// with input methods off for its thread, and drawn once unseen.
+// with input methods off for its thread, and shown once unseen.
 #include <windows.h>
 #include <imm.h>
 #include <cstdio>
@@ -61,18 +61,18 @@ INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-// Fully transparent and untitled while it is drawn the first time, so that
-// neither a person nor a program looking for the question sees it.
-void DrawUnseen(HWND dialog)
+// Shown once with no pixels of its own (an empty window region) and no
+// title, so that neither a person nor a program looking for the question
+// sees it, and nothing of it stays on a page that cannot repaint.
+void ShowUnseen(HWND dialog)
 {
     GetWindowTextA(dialog, caption, sizeof caption);
     SetWindowTextA(dialog, "");
-    SetWindowLongPtrA(dialog, GWL_EXSTYLE, GetWindowLongPtrA(dialog, GWL_EXSTYLE) | WS_EX_LAYERED);
-    SetLayeredWindowAttributes(dialog, 0, 0, LWA_ALPHA);
+    SetWindowRgn(dialog, CreateRectRgn(0, 0, 0, 0), FALSE);
     ShowWindow(dialog, SW_SHOWNOACTIVATE);
     UpdateWindow(dialog);
     ShowWindow(dialog, SW_HIDE);
-    SetLayeredWindowAttributes(dialog, 0, 255, LWA_ALPHA);
+    SetWindowRgn(dialog, nullptr, FALSE);
 }
 
 void ShowMustClose(HWND dialog)
@@ -98,7 +98,7 @@ void MakeHangWindow()
     window = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_HANG), nullptr, DlgHangProc, 0);
     shown = false;
     if (window)
-        DrawUnseen(window);
+        ShowUnseen(window);
 }
 
 int AskHangQuestion(const HangQuestion& question)

@@ -1,7 +1,6 @@
 #include "wizard/run.h"
 #include <commctrl.h>
 #include <objbase.h>
-#include <algorithm>
 #include <cstring>
 #include <utility>
 #include "pages/pages.h"
@@ -15,6 +14,7 @@
 #include "probe/watchdog.h"
 #include "resource.h"
 #include "wizard/recovery.h"
+#include "wizard/progress.h"
 #include "wizard/registry.h"
 #include "wizard/report.h"
 #include "wizard/settings.h"
@@ -30,72 +30,6 @@ const char NO_PATHS_TEXT[] =
 const char REGISTRATION_FAILED_TEXT[] =
     "Your VST plug-ins could not be registered with your system. The message shown before "
     "this page says what went wrong; put that right, then run this Wizard again.";
-
-// Redrawing the progress page costs more than analysing a known plug-in
-// (each new line scrolls the list, each new status text is laid out again),
-// so the page is brought up to date every 100 ms, or less often where a
-// repaint takes longer than a ninth of that: drawing never takes more than a
-// tenth of the time. Lines are added with the list's drawing held back, and
-// the status line takes the latest path only when it is drawn: what reaches
-// the screen is the same as if every path were drawn at once. Before every
-// probe the status line is drawn in any case: a plug-in that hangs or
-// crashes is then named on screen.
-DWORD lastRepaint;
-DWORD repaintCost;
-char waitingPath[PATH_TEXT_SIZE];   // the status line's next text, or empty
-
-void ShowWaitingPath()
-{
-    if (!waitingPath[0])
-        return;
-    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, waitingPath);
-    waitingPath[0] = 0;
-}
-
-void RepaintProgress()
-{
-    DWORD start = GetTickCount();
-    ShowWaitingPath();
-    HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
-    UpdateWindow(progressWindow);
-    lastRepaint = GetTickCount();
-    repaintCost = lastRepaint - start;
-}
-
-// The list is out of drawing's sight while it takes a line: the scroll to
-// the new line then moves no pixels (the next repaint draws it). It is back
-// in sight before anything else can draw the page.
-void AddProgressLine(HWND list, const char* path)
-{
-    LONG_PTR style = GetWindowLongPtrA(list, GWL_STYLE);
-    SetWindowLongPtrA(list, GWL_STYLE, style & ~WS_VISIBLE);
-    LRESULT line = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
-    SendMessageA(list, LB_SETCURSEL, line, 0);
-    SetWindowLongPtrA(list, GWL_STYLE, style);
-}
-
-void ShowProgress(const char* path)
-{
-    if (!progressWindow)
-        return;
-    CopyText(waitingPath, path);
-    HWND list = GetDlgItem(progressWindow, IDC_PROGRESS_LIST);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    AddProgressLine(list, path);
-    if (GetTickCount() - lastRepaint >= std::max<DWORD>(100, 9 * repaintCost))
-        RepaintProgress();
-}
-
-// The DLL about to be probed, on screen.
-void ShowProbedPath()
-{
-    if (!progressWindow)
-        return;
-    ShowWaitingPath();
-    UpdateWindow(GetDlgItem(progressWindow, IDC_PROGRESS_STATUS));
-}
 
 // The part of the analysis that runs inside the plug-in trap region.
 void ProbeDll(PluginRecord& record, const char* entryName, const char* path, bool created)
@@ -289,7 +223,6 @@ void AnalyseDll(const char* path)
         ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
         TraceFailurePoint("Detailed plug scan");
-        ShowProbedPath();
         bool finished;
         {
             // The name is filled inside the region, before the plug-in runs.

@@ -8,6 +8,7 @@ namespace {
 // Opened at the first probe and kept: each step is then one write.
 HKEY productKey;
 bool marking;
+bool written;           // the value holds the probe under way
 ProbeMarker current;
 
 void Write()
@@ -31,16 +32,17 @@ void BeginProbeMarker(const char* path, const char* entryName, bool newEntry)
     CopyText(current.DosName, entryName);
     current.newEntry = newEntry ? 1 : 0;
     marking = true;
-    Write();
+    written = false;
 }
 
-void ProbeStep(const char* text)
+void ProbeStep(const char* text, bool runsPlugin)
 {
     TraceProbeStep(text);
-    if (!marking || strcmp(current.step, text) == 0)
+    if (!marking || !runsPlugin || (written && strcmp(current.step, text) == 0))
         return;
     CopyText(current.step, text);
     Write();
+    written = true;
 }
 
 void EndProbeMarker()
@@ -48,7 +50,8 @@ void EndProbeMarker()
     if (!marking)
         return;
     marking = false;
-    RegDeleteValueA(productKey, PROBE_MARKER_VALUE);
+    if (written)
+        RegDeleteValueA(productKey, PROBE_MARKER_VALUE);
 }
 
 bool TakeProbeMarker(ProbeMarker* marker)

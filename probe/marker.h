@@ -12,15 +12,18 @@
 struct ProbeMarker {
     char FullPath[PATH_TEXT_SIZE];
     char DosName[10];       // the entry name under "Plug-Ins"
-    char step[64];          // the probe's last step, as traceProbeStep holds it
+    char step[64];          // the last step of the probe that ran code of the plug-in's
     DWORD newEntry;         // 1: the entry was created for this probe
 };
 
-// Writes the marker for the DLL about to be probed.
+// Prepares the marker for the DLL about to be probed.
 void BeginProbeMarker(const char* path, const char* entryName, bool newEntry);
-// The probe's step: into traceProbeStep and, while a probe is marked, into
-// the marker.
-void ProbeStep(const char* text);
+// The probe's step: into traceProbeStep and, while a probe is marked and the
+// step runs code of the plug-in's, into the marker (the first such step
+// writes the marker, each new one rewrites it). A step in which only the
+// wizard's own code and the system's run leaves the marker as it is: the
+// plug-in cannot end the process there.
+void ProbeStep(const char* text, bool runsPlugin = true);
 // Removes the marker; the probe has ended, normally or through a trap.
 void EndProbeMarker();
 

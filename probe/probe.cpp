@@ -18,10 +18,10 @@ const intptr_t BLOCK_SIZE = 1024;
 
 // Every step is named in the trace and told to the watchdog. A plug-in that
 // caught the exception it was sent out with is sent out again here.
-void Step(const char* step)
+void Step(const char* step, bool runsPlugin = true)
 {
     RaiseSkipAgain();
-    ProbeStep(step);
+    ProbeStep(step, runsPlugin);
     WatchdogStep(step);
 }
 
@@ -127,7 +127,7 @@ void LoadVstPlugin(PluginRecord* record)
     }
     GuardPlugin(library);
 
-    Step("Get Proc Address");
+    Step("Get Proc Address", false);
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
@@ -157,7 +157,7 @@ void LoadVstPlugin(PluginRecord* record)
 
     Step("Free Library");
     probeOutcome.leftBehind = ReleasePlugin(library);
-    Step("Post Unload");
+    Step("Post Unload", false);
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

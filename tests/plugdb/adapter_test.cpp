@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
-#include "keys.h"
+#include "support/captions.h"
 #include "support/files.h"
+#include "support/registry.h"
 #include "wizard/state.h"
 
 namespace {
@@ -44,7 +45,7 @@ ChildRun RunChild(const std::string& routine, const std::string& library, const 
 // A message box as the child reports it: OK only, no icon, no owner.
 std::string ErrorBox(const std::string& text)
 {
-    return "Ostrel VST Adapter Error\t" + text + "\t100";
+    return std::string(MESSAGE) + "\t" + text + "\t100";
 }
 
 const std::string ENTRY = std::string(PLUGINS_KEY) + "\\REVERB";

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 #include "plugins/fixtures.h"
-#include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
@@ -19,21 +18,13 @@ using namespace fixtures;
 
 namespace {
 
-struct LoadErrorPage {
-    std::string name;
-    std::string step;
-};
-
 // The analysis step for one DLL; the load-error pages it showed, each read
 // and closed with OK.
-std::vector<LoadErrorPage> Analyse(const std::string& path)
+std::vector<PluginStep> Analyse(const std::string& path)
 {
-    std::vector<LoadErrorPage> pages;
+    std::vector<PluginStep> pages;
     DialogScript script;
-    script.on("VST Plug-in Load Error", [&](HWND page) {
-        pages.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
-        Click(page, IDOK);
-    });
+    script.answerLoadErrors(&pages);
     AnalyseDll(path.c_str());
     return pages;
 }
@@ -86,7 +77,7 @@ TEST(ProbeInRun, FaultAtEachStepIsReportedAndStoredAsBadWithWhatWasLearnt)
         std::string base = std::string(c.fixture).substr(0, strlen(c.fixture) - 4);
         StartCallLog(path);
 
-        std::vector<LoadErrorPage> pages = Analyse(path);
+        std::vector<PluginStep> pages = Analyse(path);
 
         ASSERT_EQ(1u, pages.size());
         EXPECT_EQ(base, pages[0].name);
@@ -131,7 +122,7 @@ TEST(ProbeInRun, BadPluginIsSkippedUntilFailedPluginsAreProbedAgain)
 
     // Asked to, the run probes it again: it faults again and stays bad.
     WizardOptions.rescanFailed = 1;
-    std::vector<LoadErrorPage> pages = Analyse(path);
+    std::vector<PluginStep> pages = Analyse(path);
     ASSERT_EQ(1u, pages.size());
     EXPECT_EQ("Open", pages[0].step);
     std::vector<std::string> calls = CallLog(path);

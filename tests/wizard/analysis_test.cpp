@@ -11,20 +11,16 @@
 #include "probe/guard.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
-#include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/state.h"
 #include "wizard/report.h"
 #include "wizard/run.h"
+#include "wizard/stages.h"
 #include "wizard/state.h"
 
 namespace {
-
-struct LoadErrorSeen {
-    std::string name, step;
-};
 
 class AnalysisTest : public ::testing::Test {
 protected:
@@ -34,21 +30,13 @@ protected:
         StartFreshRun();
         DefaultRecord.registerAsPlug = 1;
         folder = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        script.on("VST Plug-in Load Error", [this](HWND page) { AnswerLoadError(page); });
+        script.answerLoadErrors(&loadErrors);
     }
     void TearDown() override
     {
-        ClearReport();
-        EmptyPathList(FoundDllList);
+        ReleaseLists();
         tellLostName = nullptr;
         ClearProgramKeys();
-    }
-
-    void AnswerLoadError(HWND page)
-    {
-        loadErrors.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
-        Click(page, IDOK);
-        script.on("VST Plug-in Load Error", [this](HWND next) { AnswerLoadError(next); });
     }
 
     // Copies a fixture plug-in into this test's folder under a file name.
@@ -90,19 +78,15 @@ protected:
         return root;
     }
 
-    // The run's scan of one search folder, then the analysis of every DLL it
-    // found, from an empty report and lists.
+    // The run's stages from the scan to the sweep, with one search folder,
+    // from an empty report and lists.
     void ScanAndAnalyse(const std::string& searched)
     {
-        ClearReport();
-        EmptyPathList(FoundDllList);
-        EmptyPluginList();
-        tellLostName = ReportLostName;
-        char* text = NewPathText(searched.c_str());
-        GetVstPaths(text);
-        FreePathText(text);
-        for (char* path : FoundDllList)
-            AnalyseDll(path);
+        ReleaseLists();
+        SearchPathList.append(NewPathText(searched.c_str()));
+        ScanFolders();
+        AnalyseFoundDlls();
+        SweepUntouched();
     }
 
     std::vector<PluginRecord> Listed()
@@ -115,7 +99,7 @@ protected:
 
     std::string folder;
     DialogScript script;
-    std::vector<LoadErrorSeen> loadErrors;
+    std::vector<PluginStep> loadErrors;
 };
 
 } // namespace

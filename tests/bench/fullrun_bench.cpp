@@ -163,13 +163,24 @@ Floor SecondRunFloor(const Tree& tree)
     return floor;
 }
 
+// The run's stages from the scan to the registration, in the run's order.
+void (*const STAGES[])() = {ScanFolders, AnalyseFoundDlls, SweepUntouched, ConfigurePlugins,
+                            [] { RegisterPlugins(); }};
+const char* const STAGE_NAMES[] = {"scan", "analysis", "sweep", "list page", "registration"};
+const int STAGE_COUNT = sizeof STAGES / sizeof STAGES[0];
+
 // The stages of one run, timed in this process.
 struct Stages {
-    double scan = 0, analysis = 0, sweep = 0, list = 0, registration = 0;
-    double total() const { return scan + analysis + sweep + list + registration; }
+    double seconds[STAGE_COUNT] = {};
+    double total() const
+    {
+        double sum = 0;
+        for (double part : seconds)
+            sum += part;
+        return sum;
+    }
 };
 
-// The run's stages from the scan to the registration.
 Stages TimeStages(const std::string& root)
 {
     ReadWizardOptions();
@@ -177,20 +188,14 @@ Stages TimeStages(const std::string& root)
     SearchPathList.append(NewPathText(root.c_str()));
     DialogScript script;
     script.every(LIST, [](HWND page) { Click(page, IDOK); }).every(MESSAGE, [](HWND box) { Click(box, IDOK); });
-
-    double start = Now();
-    ScanFolders();
-    double scanned = Now();
-    AnalyseFoundDlls();
-    double analysed = Now();
-    SweepUntouched();
-    double swept = Now();
-    ConfigurePlugins();
-    double listed = Now();
-    RegisterPlugins();
-    double registered = Now();
+    Stages stages;
+    for (int i = 0; i < STAGE_COUNT; ++i) {
+        double start = Now();
+        STAGES[i]();
+        stages.seconds[i] = Now() - start;
+    }
     ReleaseLists();
-    return {scanned - start, analysed - scanned, swept - analysed, listed - swept, registered - listed};
+    return stages;
 }
 
 std::string Install()
@@ -202,14 +207,10 @@ std::string Install()
 
 void PrintShares(const char* run, const Stages& stages, int count)
 {
-    const std::pair<const char*, double> parts[] = {{"scan", stages.scan},
-                                                    {"analysis", stages.analysis},
-                                                    {"sweep", stages.sweep},
-                                                    {"list page", stages.list},
-                                                    {"registration", stages.registration}};
     printf("  %s run stages (in this process, %.3f s):", run, stages.total());
-    for (const auto& part : parts)
-        printf("  %s %.3f ms %.0f%%", part.first, 1000 * part.second / count, 100 * part.second / stages.total());
+    for (int i = 0; i < STAGE_COUNT; ++i)
+        printf("  %s %.3f ms %.0f%%", STAGE_NAMES[i], 1000 * stages.seconds[i] / count,
+               100 * stages.seconds[i] / stages.total());
     printf("\n");
 }
 

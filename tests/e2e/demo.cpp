@@ -41,6 +41,14 @@ HWND Show(WizardDriver& driver, const char* caption, const char* picture)
     return window;
 }
 
+// A dialog that a button of the page opens, pictured and closed again.
+void Visit(WizardDriver& driver, HWND page, int button, const char* caption, const char* picture, int close = IDOK)
+{
+    Click(page, button);
+    if (HWND dialog = Show(driver, caption, picture))
+        Click(dialog, close);
+}
+
 // A page of the run, pictured and then ended with its default button.
 PageAnswer Pictured(const char* caption, const char* picture)
 {
@@ -63,19 +71,13 @@ void TourEveryPage(const std::string& app)
     RunPlan plan;
     plan.on(WELCOME, [](WizardDriver& driver, HWND welcome) {
         Picture(welcome, WELCOME, "01-welcome");
-        Click(welcome, IDC_WELCOME_ABOUT);
-        if (HWND about = Show(driver, ABOUT, "02-about"))
-            Click(about, IDOK);
+        Visit(driver, welcome, IDC_WELCOME_ABOUT, ABOUT, "02-about");
         return IDOK;
     });
     plan.on(PATHS, [](WizardDriver& driver, HWND paths) {
         Picture(paths, PATHS, "03-search-paths");
-        Click(paths, IDC_PATHS_DEFAULTS);
-        if (HWND defaults = Show(driver, OPTIONS, "04-folder-defaults"))
-            Click(defaults, IDOK);
-        Click(paths, IDC_PATHS_RESET);
-        if (HWND reset = Show(driver, RESET, "05-reset"))
-            Click(reset, IDC_RESET_NO);
+        Visit(driver, paths, IDC_PATHS_DEFAULTS, OPTIONS, "04-folder-defaults");
+        Visit(driver, paths, IDC_PATHS_RESET, RESET, "05-reset", IDC_RESET_NO);
         return IDOK;
     });
     // The load-error page comes while the progress page is up.
@@ -97,9 +99,7 @@ void TourEveryPage(const std::string& app)
         SelectListViewRow(GetDlgItem(list, IDC_LIST_PLUGINS), 0);
         Click(list, IDC_LIST_PROPERTIES);
         if (HWND options = Show(driver, OPTIONS, "09-plugin-options")) {
-            Click(options, IDC_ITEM_DETAILS);
-            if (HWND details = Show(driver, PROPERTIES, "10-plugin-properties"))
-                Click(details, IDOK);
+            Visit(driver, options, IDC_ITEM_DETAILS, PROPERTIES, "10-plugin-properties");
             Click(options, IDOK);
         }
         return IDOK;

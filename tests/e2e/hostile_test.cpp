@@ -3,6 +3,7 @@
 // as it should, and what the entries hold after the last run.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,6 +71,30 @@ void LowerTheLimit(const std::string&)
 
 void PrintTo(const HostileCase& row, std::ostream* out) { *out << row.name; }
 
+std::string BaseName(const std::string& file)
+{
+    std::string name = file.substr(file.rfind('\\') + 1);
+    return name.substr(0, name.rfind('.'));
+}
+
+// One plug-in stopped at a step: it is reported there and marked bad.
+HostileCase Stopped(const char* name, const char* fixture, const char* file, const char* step)
+{
+    return {name, {{fixture, file}}, {{{{BaseName(file), step}}}}, {{file, 1, 1}}};
+}
+
+// One plug-in that does not come back from a step, with the watchdog's limit
+// lowered: each not-responding window gets the next answer; skipped, it is
+// reported and marked bad.
+HostileCase Stuck(const char* name, const char* fixture, const char* step, const char* answers)
+{
+    bool skipped = strchr(answers, 'S') != nullptr;
+    RunExpected run{{}, 0, true, {BaseName(fixture), step}, answers};
+    if (skipped)
+        run.loadErrors = {run.stuck};
+    return {name, {{fixture, fixture}}, {run}, {{fixture, 1, skipped}}, LowerTheLimit};
+}
+
 const HostileCase CASES[] = {
     {"UnmaskedFpuExceptionsDoNotReachTheNextPlugin",
      {{"fpu_unmask.dll", "First\\unmask.dll"}, {"fpu_nan.dll", "nan.dll"}},   // subfolders are analysed first
@@ -79,10 +104,7 @@ const HostileCase CASES[] = {
      {{"overflow.dll", "over1.dll"}, {"overflow.dll", "over2.dll"}},
      {{{{"over1", "Open"}, {"over2", "Open"}}}},
      {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}},
-    {"AFaultInDllMainIsReportedAndMarkedBad",
-     {{"fault_attach.dll", "attach.dll"}},
-     {{{{"attach", "Load Library"}}}},
-     {{"attach.dll", 1, 1}}},
+    Stopped("AFaultInDllMainIsReportedAndMarkedBad", "fault_attach.dll", "attach.dll", "Load Library"),
     // Plug-ins that leave their code running: each stays loaded to the end.
     {"AThreadLeftRunningKeepsItsLibrary", {{"leave_thread.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
      nullptr, "a thread running"},
@@ -101,23 +123,12 @@ const HostileCase CASES[] = {
      {{"needs_helper.dll", "Helped\\needs_helper.dll"}, {"plugin_helper.dll", "Helped\\plugin_helper.dll"}},
      {{}},
      {{"Helped\\needs_helper.dll", 1, 0}, {"Helped\\plugin_helper.dll", NO_ENTRY, 0}}},
-    {"AFaultedPluginsHangingCleanUpDoesNotKeepTheProcess",
-     {{"fault_main_hang.dll", "hang.dll"}},
-     {{{{"hang", "Main Call"}}}},
-     {{"hang.dll", 1, 1}}},
+    Stopped("AFaultedPluginsHangingCleanUpDoesNotKeepTheProcess", "fault_main_hang.dll", "hang.dll", "Main Call"),
     // Plug-ins that end the process: the wizard stops them and goes on...
-    {"ExitInTheEntryPointIsReportedAndMarkedBad",
-     {{"exit_main.dll", "exit_main.dll"}},
-     {{{{"exit_main", "Main Call"}}}},
-     {{"exit_main.dll", 1, 1}}},
-    {"AbortWhenOpenedIsReportedAndMarkedBad",
-     {{"abort_open.dll", "abort_open.dll"}},
-     {{{{"abort_open", "Open"}}}},
-     {{"abort_open.dll", 1, 1}}},
-    {"ExitProcessWhenSwitchedOnIsReportedAndMarkedBad",
-     {{"exitprocess_mains.dll", "exitprocess_mains.dll"}},
-     {{{{"exitprocess_mains", "Switch On"}}}},
-     {{"exitprocess_mains.dll", 1, 1}}},
+    Stopped("ExitInTheEntryPointIsReportedAndMarkedBad", "exit_main.dll", "exit_main.dll", "Main Call"),
+    Stopped("AbortWhenOpenedIsReportedAndMarkedBad", "abort_open.dll", "abort_open.dll", "Open"),
+    Stopped("ExitProcessWhenSwitchedOnIsReportedAndMarkedBad", "exitprocess_mains.dll", "exitprocess_mains.dll",
+            "Switch On"),
     {"ExitProcessFromALibraryWithoutImportNamesIsStoppedToo",
      {{"exitprocess_mains.dll", "exitprocess_bare.dll"}},
      {{{{"exitprocess_bare", "Switch On"}}}},
@@ -128,24 +139,12 @@ const HostileCase CASES[] = {
      {{"kill_open.dll", "kill.dll"}},
      {{{}, 3, false}, {{{"kill", "Open"}}}, {}},
      {{"kill.dll", 1, 1}}},
-    // Plug-ins that do not come back, with the watchdog's limit lowered.
-    {"ASpinningPluginIsWaitedForAndThenSkipped",
-     {{"spin_open.dll", "spin_open.dll"}},
-     {{{{"spin_open", "Open"}}, 0, true, {"spin_open", "Open"}, "WS"}},
-     {{"spin_open.dll", 1, 1}}, LowerTheLimit},
-    {"ASlowPluginsQuestionGoesByItselfWhenItReturns",
-     {{"slow_open.dll", "slow_open.dll"}},
-     {{{}, 0, true, {"slow_open", "Open"}, "-"}},
-     {{"slow_open.dll", 1, 0}}, LowerTheLimit},
+    // Plug-ins that do not come back.
+    Stuck("ASpinningPluginIsWaitedForAndThenSkipped", "spin_open.dll", "Open", "WS"),
+    Stuck("ASlowPluginsQuestionGoesByItselfWhenItReturns", "slow_open.dll", "Open", "-"),
     // Waiting inside the system in a loop: sent out as the sleep returns.
-    {"APluginSleepingInALoopIsSentOutWhenSkipped",
-     {{"sleep_loop_open.dll", "sleep_loop_open.dll"}},
-     {{{{"sleep_loop_open", "Open"}}, 0, true, {"sleep_loop_open", "Open"}, "S"}},
-     {{"sleep_loop_open.dll", 1, 1}}, LowerTheLimit},
-    {"APluginSleepingInDllMainIsSentOutWhenSkipped",
-     {{"sleep_attach.dll", "sleep_attach.dll"}},
-     {{{{"sleep_attach", "Load Library"}}, 0, true, {"sleep_attach", "Load Library"}, "S"}},
-     {{"sleep_attach.dll", 1, 1}}, LowerTheLimit},
+    Stuck("APluginSleepingInALoopIsSentOutWhenSkipped", "sleep_loop_open.dll", "Open", "S"),
+    Stuck("APluginSleepingInDllMainIsSentOutWhenSkipped", "sleep_attach.dll", "Load Library", "S"),
     // Waiting in the kernel for ever: the thread cannot be taken out of the
     // system, and the wizard says it must close.
     {"APluginWaitingForEverMakesTheWizardClose",
@@ -251,9 +250,7 @@ TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << entry.file;
             continue;
         }
-        std::string name = entry.file;
-        name = name.substr(name.rfind('\\') + 1);
-        EXPECT_EQ(name.substr(0, name.rfind('.')), TextAt(HKEY_LOCAL_MACHINE, key, "FullName")) << entry.file;
+        EXPECT_EQ(BaseName(entry.file), TextAt(HKEY_LOCAL_MACHINE, key, "FullName")) << entry.file;
         EXPECT_EQ(entry.isVst, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst")) << entry.file;
         EXPECT_EQ(entry.isBad, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad")) << entry.file;
     }

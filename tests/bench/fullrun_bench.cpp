@@ -187,7 +187,7 @@ Stages TimeStages(const std::string& root)
     ReadDefaults();
     SearchPathList.append(NewPathText(root.c_str()));
     DialogScript script;
-    script.every(LIST, [](HWND page) { Click(page, IDOK); }).every(MESSAGE, [](HWND box) { Click(box, IDOK); });
+    AnswerEveryPage(script);
     Stages stages;
     for (int i = 0; i < STAGE_COUNT; ++i) {
         double start = Now();

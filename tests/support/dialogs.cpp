@@ -280,7 +280,11 @@ void DialogScript::tick()
     if (busy_)
         return;
     busy_ = true;   // an action may open a modal loop of its own
+    // A window the next step waits for is the step's.
+    const std::string* waited = finished() || steps_[next_].sameWindow ? nullptr : &steps_[next_].caption;
     for (Step& answer : standing_) {
+        if (waited && answer.caption == *waited)
+            continue;
         if (answer.handled && !IsWindow(answer.handled))
             answer.handled = nullptr;
         if (HWND window = FindWindowOfThread(answer.caption, answer.handled)) {

@@ -71,8 +71,8 @@ public:
     DialogScript& thenSame(std::function<void(HWND)> action);
     // Waits for a message box with this caption, records it and presses OK.
     DialogScript& answerMessageBox(const std::string& caption = MESSAGE);
-    // Answers every window with this caption, whenever one comes, apart from
-    // the steps.
+    // Answers every window with this caption, whenever one comes, but for
+    // one that the next step waits for.
     DialogScript& every(const std::string& caption, std::function<void(HWND)> action);
     // Every load-error page: what it shows goes to *seen, and OK closes it.
     DialogScript& answerLoadErrors(std::vector<PluginStep>* seen);

@@ -190,3 +190,14 @@ RunSeen DriveWizard(const std::string& program, const RunPlan& plan)
     seen.exitCode = driver.waitForExit(plan.exitTimeoutMs);
     return seen;
 }
+
+void AnswerEveryPage(DialogScript& script, std::vector<std::string>* answered)
+{
+    for (const Page& page : PAGES)
+        if (page.button != NO_BUTTON)
+            script.every(page.caption, [page, answered](HWND window) {
+                if (answered)
+                    answered->push_back(page.caption);
+                Click(window, page.button);
+            });
+}

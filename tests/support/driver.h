@@ -90,3 +90,8 @@ struct RunPlan {
 
 // Starts the program and answers every window it shows until it ends.
 RunSeen DriveWizard(const std::string& program, const RunPlan& plan = {});
+
+// The same default answers for a run inside the test program's own process:
+// every page and message box that the script's next step does not wait for.
+// The captions of the windows answered go to *answered, if given.
+void AnswerEveryPage(DialogScript& script, std::vector<std::string>* answered = nullptr);

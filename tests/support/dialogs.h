@@ -78,7 +78,6 @@ public:
     DialogScript& answerLoadErrors(std::vector<PluginStep>* seen);
 
     bool finished() const { return next_ == steps_.size(); }
-    size_t stepsDone() const { return next_; }
     const std::vector<MessageBoxSeen>& messageBoxes() const { return boxes_; }
 
 private:

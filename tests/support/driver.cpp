@@ -33,7 +33,8 @@ BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM parameter)
 
 // Every page and message box that comes by itself in a run, what the run
 // reads of it, and the button a person presses there. A new page is taught
-// here, and every test, the tour and the benchmark know it.
+// here, and every test, the tour and the benchmarks know it, whether they
+// drive the program or run it inside the test program.
 struct Page {
     const char* caption;
     void (*read)(HWND window, RunSeen& seen);

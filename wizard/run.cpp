@@ -18,6 +18,7 @@
 #include "wizard/registry.h"
 #include "wizard/report.h"
 #include "wizard/settings.h"
+#include "wizard/stages.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 #include "wizard/trap.h"
@@ -74,7 +75,9 @@ void UserSetup(RegKey paths)
     pathsKey = nullptr;
 }
 
-void ScanAndAnalyse()
+} // namespace
+
+void ScanFolders()
 {
     TraceFailurePoint("Scanning for plugs");
     progressWindow = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, DlgNullProc, 0);
@@ -84,7 +87,10 @@ void ScanAndAnalyse()
     tellLostName = ReportLostName;
     for (char* folder : SearchPathList)
         GetVstPaths(folder);
+}
 
+void AnalyseFoundDlls()
+{
     TraceFailurePoint("Analysing plugins");
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
     ClearTouchFlags();
@@ -93,21 +99,30 @@ void ScanAndAnalyse()
         AnalyseDll(path);
 
     DestroyWindow(progressWindow);
+}
+
+void SweepUntouched()
+{
     TraceFailurePoint("Cleanup post-analysis");
     DeleteUntouched();
     progressWindow = nullptr;
 }
 
-void Register()
+void ConfigurePlugins()
+{
+    TraceFailurePoint("User config");
+    editSelectedPlugin = 1;
+    ShowRunPage(IDD_LIST, DlgListProc);
+}
+
+bool RegisterPlugins()
 {
     TraceFailurePoint("Post user config");
     HWND notice = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_REGISTERING), nullptr, DlgNullProc, 0);
     TraceFailurePoint("Calling registration routine");
     bool registered = RegisterAdapter();
     DestroyWindow(notice);
-
-    TraceFailurePoint("Post registration routine");
-    ShowRunPage(IDD_FINISHED, DlgNullProc, registered ? 0 : reinterpret_cast<LPARAM>(REGISTRATION_FAILED_TEXT));
+    return registered;
 }
 
 void ReleaseLists()
@@ -126,6 +141,8 @@ void ReleaseLists()
         SearchPathList.remove(SearchPathList.first());
     }
 }
+
+namespace {
 
 void Run(HINSTANCE instance)
 {
@@ -154,13 +171,13 @@ void Run(HINSTANCE instance)
     TraceFailurePoint("User setup");
     UserSetup(std::move(paths));
 
-    ScanAndAnalyse();
-
-    TraceFailurePoint("User config");
-    editSelectedPlugin = 1;
-    ShowRunPage(IDD_LIST, DlgListProc);
-
-    Register();
+    ScanFolders();
+    AnalyseFoundDlls();
+    SweepUntouched();
+    ConfigurePlugins();
+    bool registered = RegisterPlugins();
+    TraceFailurePoint("Post registration routine");
+    ShowRunPage(IDD_FINISHED, DlgNullProc, registered ? 0 : reinterpret_cast<LPARAM>(REGISTRATION_FAILED_TEXT));
     ReleaseLists();
 }
 

@@ -8,11 +8,12 @@
 //
 // The stage times come from this process, not from the program: nothing
 // outside can see the stages of a run that pumps no messages while it works.
-// The bench calls the program's own routines in the run's order (scan,
-// analysis, sweep, list page, registering notice with the clean-up), on the
-// same tree, with the real progress and list pages and the real registry.
-// Only the adapter library's own registration is left out: the program
-// finds none beside it in this bench either.
+// The bench calls the run's own stages in the run's order (scan, analysis,
+// sweep, list page, registration), on the same tree, with the real pages and
+// the real registry; the list page and the message that no adapter library
+// was found (the program finds none beside it in this bench either) are
+// answered at once. Beside the runs, the program on no plug-ins at all: the
+// fixed cost of its process and pages.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -20,30 +21,18 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "e2e/driver.h"
-#include "pages/pages.h"
-#include "plugdb/cleanup.h"
-#include "plugdb/sweep.h"
 #include "plugins/fixtures.h"
-#include "probe/scan.h"
-#include "resource.h"
-#include "support/dialogs.h"
+#include "support/clock.h"
+#include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
-#include "support/state.h"
-#include "wizard/run.h"
 #include "wizard/settings.h"
+#include "wizard/stages.h"
 #include "wizard/state.h"
 
 namespace {
 
-double Now()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
+double Now() { return Milliseconds() / 1000; }
 
 struct Tree {
     std::string root;
@@ -69,48 +58,14 @@ Tree MakeTree(const std::string& name, int count, bool editors)
     return tree;
 }
 
-struct Timing {
-    double seconds = 0;
-    SIZE_T peak = 0;
-};
-
-// Runs the program through to its finished page.
-Timing RunWizard(const std::string& program)
+// Runs the program on the plug-ins of the common VST folder through to its
+// finished page.
+RunSeen RunWizard(const std::string& program, const std::string& folder)
 {
-    Timing timing;
-    WizardDriver driver;
-    double start = Now();
-    driver.start(program);
-    std::string which;
-    while (HWND window = driver.waitForAny({"Welcome!", "VST Plug-In Search Paths", "VST Plug-In Configuration",
-                                            "Ostrel VST Adapter Error", "Finished"},
-                                           &which, 600000)) {
-        if (which == "Finished") {
-            timing.seconds = Now() - start;
-            timing.peak = driver.peakWorkingSet();
-        }
-        Press(window, IDOK);
-    }
-    driver.waitForExit(60000);
-    return timing;
-}
-
-void Walk(const std::string& folder, std::vector<std::string>& found)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            Walk(folder + "\\" + name, found);
-        else
-            found.push_back(folder + "\\" + name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", folder);
+    RunPlan plan;
+    plan.pageTimeoutMs = 600000;
+    return DriveWizard(program, plan);
 }
 
 const char* const DWORD_VALUES[] = {"isBad", "isSynth", "isVst", "numInputs", "numOutputs", "numPrograms",
@@ -172,8 +127,7 @@ Floor FirstRunFloor(const Tree& tree)
     ClearProgramKeys();
     Floor floor;
     double start = Now();
-    std::vector<std::string> found;
-    Walk(tree.root, found);
+    std::vector<std::string> found = BareWalk(tree.root);
     floor.walk = Now() - start;
     for (size_t i = 0; i < found.size(); ++i) {
         double loading = Now();
@@ -197,8 +151,7 @@ Floor SecondRunFloor(const Tree& tree)
         WriteEntryDirectly(static_cast<int>(i), tree.dlls[i]);
     Floor floor;
     double start = Now();
-    std::vector<std::string> found;
-    Walk(tree.root, found);
+    std::vector<std::string> found = BareWalk(tree.root);
     floor.walk = Now() - start;
     start = Now();
     for (size_t i = 0; i < found.size(); ++i) {
@@ -210,52 +163,38 @@ Floor SecondRunFloor(const Tree& tree)
     return floor;
 }
 
+// The run's stages from the scan to the registration, in the run's order.
+void (*const STAGES[])() = {ScanFolders, AnalyseFoundDlls, SweepUntouched, ConfigurePlugins,
+                            [] { RegisterPlugins(); }};
+const char* const STAGE_NAMES[] = {"scan", "analysis", "sweep", "list page", "registration"};
+const int STAGE_COUNT = sizeof STAGES / sizeof STAGES[0];
+
 // The stages of one run, timed in this process.
 struct Stages {
-    double scan = 0, analysis = 0, sweep = 0, list = 0, registration = 0;
-    double total() const { return scan + analysis + sweep + list + registration; }
+    double seconds[STAGE_COUNT] = {};
+    double total() const
+    {
+        double sum = 0;
+        for (double part : seconds)
+            sum += part;
+        return sum;
+    }
 };
 
-// The run's stages from the scan to the registration, as the run calls them.
 Stages TimeStages(const std::string& root)
 {
     ReadWizardOptions();
     ReadDefaults();
     SearchPathList.append(NewPathText(root.c_str()));
+    DialogScript script;
+    AnswerEveryPage(script);
     Stages stages;
-
-    double start = Now();
-    progressWindow = OpenDialog(IDD_PROGRESS, DlgNullProc);
-    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Building plugin list...");
-    for (char* folder : SearchPathList)
-        GetVstPaths(folder);
-    double scanned = Now();
-    SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
-    ClearTouchFlags();
-    for (char* path : FoundDllList)
-        AnalyseDll(path);
-    DestroyWindow(progressWindow);
-    double analysed = Now();
-    DeleteUntouched();
-    progressWindow = nullptr;
-    double swept = Now();
-
-    editSelectedPlugin = 1;
-    HWND list = OpenDialog(IDD_LIST, DlgListProc);
-    ShowWindow(list, SW_SHOW);
-    UpdateWindow(list);
-    DestroyWindow(list);
-    double listed = Now();
-
-    HWND notice = OpenDialog(IDD_REGISTERING, DlgNullProc);
-    RegistryCleanup();
-    DestroyWindow(notice);
-    double registered = Now();
-
-    stages = {scanned - start, analysed - scanned, swept - analysed, listed - swept, registered - listed};
-    EmptyPluginList();
-    EmptyPathList(FoundDllList);
-    EmptyPathList(SearchPathList);
+    for (int i = 0; i < STAGE_COUNT; ++i) {
+        double start = Now();
+        STAGES[i]();
+        stages.seconds[i] = Now() - start;
+    }
+    ReleaseLists();
     return stages;
 }
 
@@ -268,23 +207,19 @@ std::string Install()
 
 void PrintShares(const char* run, const Stages& stages, int count)
 {
-    const std::pair<const char*, double> parts[] = {{"scan", stages.scan},
-                                                    {"analysis", stages.analysis},
-                                                    {"sweep", stages.sweep},
-                                                    {"list page", stages.list},
-                                                    {"registration", stages.registration}};
     printf("  %s run stages (in this process, %.3f s):", run, stages.total());
-    for (const auto& part : parts)
-        printf("  %s %.3f ms %.0f%%", part.first, 1000 * part.second / count, 100 * part.second / stages.total());
+    for (int i = 0; i < STAGE_COUNT; ++i)
+        printf("  %s %.3f ms %.0f%%", STAGE_NAMES[i], 1000 * stages.seconds[i] / count,
+               100 * stages.seconds[i] / stages.total());
     printf("\n");
 }
 
-void PrintRun(const char* run, const Timing& timing, const Floor& floor, int count)
+void PrintRun(const char* name, const RunSeen& run, const Floor& floor, int count)
 {
     printf("  %s run  %8.3f s  %7.3f ms per plug-in  floor %7.3f s (walk %.3f, loads %.3f, registry %.3f)"
            "  ratio %.2f  peak %.1f MB\n",
-           run, timing.seconds, 1000 * timing.seconds / count, floor.total(), floor.walk, floor.load,
-           floor.registry, timing.seconds / floor.total(), timing.peak / 1048576.0);
+           name, run.secondsToFinished, 1000 * run.secondsToFinished / count, floor.total(), floor.walk, floor.load,
+           floor.registry, run.secondsToFinished / floor.total(), run.peakWorkingSet / 1048576.0);
 }
 
 // Both runs of the program, both runs of the stages, both floors.
@@ -294,9 +229,10 @@ void MeasureTree(const std::string& program, const std::string& name, int count,
     printf("%d plug-ins in %d folders, %s\n", count, count / 10,
            editors ? "every second one with an editor" : "none with an editor");
     ClearProgramKeys();
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", tree.root);
-    Timing first = RunWizard(program);
-    Timing second = RunWizard(program);
+    RunSeen first = RunWizard(program, tree.root);
+    RunSeen second = RunWizard(program, tree.root);
+    ClearProgramKeys();
+    RunSeen empty = RunWizard(program, FreshDir(name + "_empty"));
     ClearProgramKeys();
     Stages firstStages = TimeStages(tree.root);
     Stages secondStages = TimeStages(tree.root);
@@ -307,6 +243,8 @@ void MeasureTree(const std::string& program, const std::string& name, int count,
     PrintShares("first ", firstStages, count);
     PrintRun("second", second, secondFloor, count);
     PrintShares("second", secondStages, count);
+    printf("  empty  run  %8.3f s  no plug-ins: the fixed cost of the process and its pages  peak %.1f MB\n",
+           empty.secondsToFinished, empty.peakWorkingSet / 1048576.0);
     RemoveTree(tree.root);
 }
 
@@ -329,10 +267,9 @@ int main(int argc, char** argv)
     if (memoryCount > 0) {
         Tree big = MakeTree("fullrun_memory", memoryCount, true);
         ClearProgramKeys();
-        SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", big.root);
-        Timing run = RunWizard(program);
-        printf("%d plug-ins: first run %.1f s, peak working set %.1f MB\n", memoryCount, run.seconds,
-               run.peak / 1048576.0);
+        RunSeen run = RunWizard(program, big.root);
+        printf("%d plug-ins: first run %.1f s, peak working set %.1f MB\n", memoryCount, run.secondsToFinished,
+               run.peakWorkingSet / 1048576.0);
         RemoveTree(big.root);
     }
     ClearProgramKeys();

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include "bench/clock.h"
 #include "plugdb/cleanup.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
+#include "support/clock.h"
 #include "support/registry.h"
 #include "wizard/state.h"
 

@@ -13,11 +13,11 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "bench/clock.h"
 #include "plugins/fixtures.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "resource.h"
+#include "support/clock.h"
 #include "support/files.h"
 #include "support/state.h"
 #include "wizard/state.h"
@@ -76,36 +76,6 @@ std::vector<std::string> BuildTree(const std::string& root)
     return plugins;
 }
 
-int RawWalk(const std::string& folder)
-{
-    int dlls = 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        std::string name = entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != "." && name != "..")
-                dlls += RawWalk(folder + "\\" + name);
-        } else if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".dll") == 0) {
-            ++dlls;
-        }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return dlls;
-}
-
-unsigned Scan(const std::string& root)
-{
-    char* folder = NewPathText(root.c_str());
-    GetVstPaths(folder);
-    FreePathText(folder);
-    unsigned found = FoundDllList.count;
-    EmptyPathList(FoundDllList);
-    return found;
-}
-
 // The progress page's status line, as the run has it while it scans.
 void OpenStatusLine()
 {
@@ -131,16 +101,15 @@ int main()
 
     OpenStatusLine();
     HWND statusPage = progressWindow;
-    int rawDlls = 0;
-    unsigned scanned = 0;
+    size_t rawDlls = 0, scanned = 0;
     std::vector<double> scan = Best({
-        [&] { rawDlls = RawWalk(root); },
-        [&] { progressWindow = nullptr; scanned = Scan(root); },
-        [&] { progressWindow = statusPage; scanned = Scan(root); },
+        [&] { rawDlls = BareWalk(root).size(); },
+        [&] { progressWindow = nullptr; scanned = ScanFolder(root).size(); },
+        [&] { progressWindow = statusPage; scanned = ScanFolder(root).size(); },
     });
-    printf("scan:  raw walk %7.1f ms (%d DLLs)\n", scan[0], rawDlls);
+    printf("scan:  raw walk %7.1f ms (%u DLLs)\n", scan[0], static_cast<unsigned>(rawDlls));
     printf("       GetVstPaths without a status line %7.1f ms (%u DLLs)  ratio %.2f (goal <= 2.5)\n", scan[1],
-           scanned, scan[1] / scan[0]);
+           static_cast<unsigned>(scanned), scan[1] / scan[0]);
     printf("       GetVstPaths showing every folder  %7.1f ms  ratio %.2f\n", scan[2], scan[2] / scan[0]);
 
     plugins.resize(PROBED);

@@ -3,10 +3,11 @@
 // dialog, and saves a picture of each into the folder given on the command
 // line. Prints what it saved.
 #include <windows.h>
+#include <algorithm>
 #include <cstdio>
 #include <string>
-#include "e2e/driver.h"
 #include "resource.h"
+#include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
@@ -17,6 +18,18 @@ namespace {
 std::string pictures;
 int saved;
 
+// A picture of the window, once what it draws as it opens has reached the
+// screen.
+void Picture(HWND window, const char* caption, const char* picture)
+{
+    Sleep(100);
+    if (SaveScreenshotAs(window, pictures + "\\" + picture + ".bmp")) {
+        ++saved;
+        printf("  %-42s %s.png\n", caption, picture);
+    }
+}
+
+// A window that a button opened, pictured.
 HWND Show(WizardDriver& driver, const char* caption, const char* picture)
 {
     HWND window = driver.waitFor(caption);
@@ -24,14 +37,25 @@ HWND Show(WizardDriver& driver, const char* caption, const char* picture)
         printf("  %-28s did not appear\n", caption);
         return nullptr;
     }
-    // What the page draws as it opens reaches the screen first.
-    Sleep(100);
-    std::string path = pictures + "\\" + picture + ".bmp";
-    if (SaveScreenshotAs(window, path)) {
-        ++saved;
-        printf("  %-42s %s.png\n", caption, picture);
-    }
+    Picture(window, caption, picture);
     return window;
+}
+
+// A dialog that a button of the page opens, pictured and closed again.
+void Visit(WizardDriver& driver, HWND page, int button, const char* caption, const char* picture, int close = IDOK)
+{
+    Click(page, button);
+    if (HWND dialog = Show(driver, caption, picture))
+        Click(dialog, close);
+}
+
+// A page of the run, pictured and then ended with its default button.
+PageAnswer Pictured(const char* caption, const char* picture)
+{
+    return [=](WizardDriver&, HWND page) {
+        Picture(page, caption, picture);
+        return IDOK;
+    };
 }
 
 // Every plug-in is new to the run, and found in the sample folder.
@@ -44,60 +68,50 @@ void FreshRegistry(const std::string& plugins)
 // A run through every page and dialog, without an adapter library.
 void TourEveryPage(const std::string& app)
 {
-    WizardDriver driver;
-    if (!driver.start(app + "\\Tandrel.exe"))
-        return;
-    if (HWND welcome = Show(driver, "Welcome!", "01-welcome")) {
-        Press(welcome, IDC_WELCOME_ABOUT);
-        if (HWND about = Show(driver, "About Ostrel VST Adapter", "02-about"))
-            Press(about, IDOK);
-        Press(welcome, IDOK);
-    }
-    if (HWND paths = Show(driver, "VST Plug-In Search Paths", "03-search-paths")) {
-        Press(paths, IDC_PATHS_DEFAULTS);
-        if (HWND defaults = Show(driver, "VST Plug-In", "04-folder-defaults"))
-            Press(defaults, IDOK);
-        Press(paths, IDC_PATHS_RESET);
-        if (HWND reset = Show(driver, "Reset VST Adapter Configuration", "05-reset"))
-            Press(reset, IDC_RESET_NO);
-        Press(paths, IDOK);
-    }
+    RunPlan plan;
+    plan.on(WELCOME, [](WizardDriver& driver, HWND welcome) {
+        Picture(welcome, WELCOME, "01-welcome");
+        Visit(driver, welcome, IDC_WELCOME_ABOUT, ABOUT, "02-about");
+        return IDOK;
+    });
+    plan.on(PATHS, [](WizardDriver& driver, HWND paths) {
+        Picture(paths, PATHS, "03-search-paths");
+        Visit(driver, paths, IDC_PATHS_DEFAULTS, OPTIONS, "04-folder-defaults");
+        Visit(driver, paths, IDC_PATHS_RESET, RESET, "05-reset", IDC_RESET_NO);
+        return IDOK;
+    });
     // The load-error page comes while the progress page is up.
-    if (HWND error = Show(driver, "VST Plug-in Load Error", "07-load-error")) {
-        Show(driver, "Scanning for VST plug-ins...", "06-progress");
-        Press(error, IDOK);
-    }
-    if (HWND list = Show(driver, "VST Plug-In Configuration", "08-plugin-list")) {
-        Press(list, IDC_LIST_REPORT);
-        if (HWND report = Show(driver, "Other Files", "08a-other-files")) {
-            for (int row = 0; row < ListViewRows(report, IDC_REPORT_LIST); ++row) {
-                printf("     ");
-                for (int column = 0; column < 3; ++column)
-                    printf(" %s", ListViewCell(driver.process(), report, IDC_REPORT_LIST, row, column).c_str());
-                printf("\n");
+    plan.on(LOAD_ERROR, [](WizardDriver& driver, HWND error) {
+        Picture(error, LOAD_ERROR, "07-load-error");
+        Show(driver, PROGRESS, "06-progress");
+        return IDOK;
+    });
+    plan.on(LIST, [](WizardDriver& driver, HWND list) {
+        Picture(list, LIST, "08-plugin-list");
+        Click(list, IDC_LIST_REPORT);
+        if (HWND report = Show(driver, REPORT, "08a-other-files")) {
+            for (std::string row : ReportRows(report)) {
+                std::replace(row.begin(), row.end(), '\t', ' ');
+                printf("      %s\n", row.c_str());
             }
-            Press(report, IDOK);
-            for (int i = 0; i < 100 && IsWindow(report); ++i)
-                Sleep(50);
+            CloseReport(report);
         }
-        SelectListViewRow(driver.process(), list, IDC_LIST_PLUGINS, 0);
-        Press(list, IDC_LIST_PROPERTIES);
-        if (HWND options = Show(driver, "VST Plug-In", "09-plugin-options")) {
-            Press(options, IDC_ITEM_DETAILS);
-            if (HWND details = Show(driver, "Properties", "10-plugin-properties"))
-                Press(details, IDOK);
-            Press(options, IDOK);
+        SelectListViewRow(GetDlgItem(list, IDC_LIST_PLUGINS), 0);
+        Click(list, IDC_LIST_PROPERTIES);
+        if (HWND options = Show(driver, OPTIONS, "09-plugin-options")) {
+            Visit(driver, options, IDC_ITEM_DETAILS, PROPERTIES, "10-plugin-properties");
+            Click(options, IDOK);
         }
-        Press(list, IDOK);
-    }
+        return IDOK;
+    });
     // Without an adapter library here, its message stands over the notice.
-    if (HWND box = Show(driver, "Ostrel VST Adapter Error", "12-registration-message")) {
-        Show(driver, "Registering VST plug-ins with your system", "11-registering");
-        Press(box, IDOK);
-    }
-    if (HWND finished = Show(driver, "Finished", "13-finished"))
-        Press(finished, IDOK);
-    driver.waitForExit();
+    plan.on(MESSAGE, [](WizardDriver& driver, HWND box) {
+        Picture(box, MESSAGE, "12-registration-message");
+        Show(driver, NOTICE, "11-registering");
+        return IDOK;
+    });
+    plan.on(FINISHED, Pictured(FINISHED, "13-finished"));
+    DriveWizard(app + "\\Tandrel.exe", plan);
 }
 
 // A second run whose adapter library faults: the exception page.
@@ -105,14 +119,8 @@ void TourException(const std::string& app)
 {
     std::string library = app + "\\OLVST.DLL";
     CopyInto(ExeDir() + "\\doubles\\olvst_both.dll", library);
-    WizardDriver driver;
-    driver.start(app + "\\Tandrel.exe", {"OLVST_ANSWER=fault"});
-    Press(driver.waitFor("Welcome!"), IDOK);
-    Press(driver.waitFor("VST Plug-In Search Paths"), IDOK);
-    Press(driver.waitFor("VST Plug-In Configuration"), IDOK);
-    if (HWND exception = Show(driver, "Tandrel - Exception", "14-exception"))
-        Press(exception, IDOK);
-    driver.waitForExit();
+    DriveWizard(app + "\\Tandrel.exe",
+                RunPlan().with("OLVST_ANSWER=fault").on(EXCEPTION, Pictured(EXCEPTION, "14-exception")));
     DeleteFileA(library.c_str());
 }
 

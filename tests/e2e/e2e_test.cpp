@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "e2e/driver.h"
 #include "plugins/fixtures.h"
 #include "resource.h"
+#include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
@@ -63,12 +63,10 @@ protected:
         CreateDirectoryA((plugins + "\\Other\\Folder.dll").c_str(), nullptr);
     }
 
-    static void PressNext(WizardDriver&, HWND page) { Press(page, IDOK); }
-
-    RunSeen RunWizard(Hooks hooks = {})
+    RunSeen RunWizard(RunPlan plan = {})
     {
-        hooks.environment.push_back(std::string(FIXTURE_LOG_VARIABLE) + "=1");
-        RunSeen run = DriveWizard(app + "\\Tandrel.exe", hooks);
+        plan.with(std::string(FIXTURE_LOG_VARIABLE) + "=1");
+        RunSeen run = DriveWizard(app + "\\Tandrel.exe", plan);
         EXPECT_TRUE(run.welcomed) << "no welcome page";
         return run;
     }
@@ -208,13 +206,19 @@ TEST_F(WizardTest, RescanRunsProbeTheRightPluginsAgainAndKeepTheUsersChoices)
     SetText(HKEY_LOCAL_MACHINE, entry, "FullPath", "C:\\Old\\plain.dll");
     SetDword(HKEY_LOCAL_MACHINE, entry, "numParams", 99);
 
-    RunSeen failed = RunWizard({[](WizardDriver&, HWND page) { Tick(page, IDC_PATHS_RESCAN_FAILED, true); }, nullptr, {}});
+    RunSeen failed = RunWizard(RunPlan().on(PATHS, [](WizardDriver&, HWND page) {
+        SetCheck(page, IDC_PATHS_RESCAN_FAILED, true);
+        return IDOK;
+    }));
     ASSERT_EQ(1u, failed.loadErrors.size());   // only the bad one is probed again
     EXPECT_EQ("Open", failed.loadErrors[0].step);
     EXPECT_EQ(99, DwordAt(HKEY_LOCAL_MACHINE, entry, "numParams"));
 
     DeleteFileA((plain + FIXTURE_LOG_SUFFIX).c_str());
-    RunSeen existing = RunWizard({[](WizardDriver&, HWND page) { Tick(page, IDC_PATHS_RESCAN_EXISTING, true); }, nullptr, {}});
+    RunSeen existing = RunWizard(RunPlan().on(PATHS, [](WizardDriver&, HWND page) {
+        SetCheck(page, IDC_PATHS_RESCAN_EXISTING, true);
+        return IDOK;
+    }));
     EXPECT_TRUE(existing.loadErrors.empty());   // the bad one is skipped again
     EXPECT_FALSE(fixtures::CallLog(plain).empty());
     EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, entry, "numParams"));
@@ -232,16 +236,18 @@ TEST_F(WizardTest, SubdivideAndNoPrefixShapeTheRegisteredClassNames)
     std::string plain = Plant("plain.dll", "plain.dll");
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
     std::string display;
-    Hooks hooks;
-    hooks.paths = [](WizardDriver&, HWND page) {
-        Tick(page, IDC_PATHS_SUBDIVIDE, true);
-        Tick(page, IDC_PATHS_NO_PREFIX, true);
-    };
-    hooks.list = [&](WizardDriver&, HWND) {
+    RunPlan plan;
+    plan.on(PATHS, [](WizardDriver&, HWND page) {
+        SetCheck(page, IDC_PATHS_SUBDIVIDE, true);
+        SetCheck(page, IDC_PATHS_NO_PREFIX, true);
+        return IDOK;
+    });
+    plan.on(LIST, [&](WizardDriver&, HWND) {
         std::string clsid = TextAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plain), "clsidPlug");
         display = TextAt(HKEY_CLASSES_ROOT, "CLSID\\" + clsid, nullptr);
-    };
-    EXPECT_EQ(0, RunWizard(hooks).exitCode);
+        return IDOK;
+    });
+    EXPECT_EQ(0, RunWizard(plan).exitCode);
     EXPECT_EQ("0 plain", display);
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "noPrefix"));
@@ -257,20 +263,22 @@ TEST_F(WizardTest, ResetAllThenNextTreatsEveryPluginAsNew)
     SetDword(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\Stale", "touch", 1);
 
     int entriesAfterReset = -1;
-    Hooks hooks;
-    hooks.paths = [&](WizardDriver& driver, HWND page) {
-        Press(page, IDC_PATHS_RESET);
-        HWND confirm = driver.waitFor(RESET);
-        ASSERT_TRUE(confirm);
-        Press(confirm, IDOK);
-        HWND box = driver.waitFor(MESSAGE);   // no adapter library to unregister
-        ASSERT_TRUE(box);
-        Press(box, IDOK);
-        HWND again = driver.waitFor(PATHS, 2000);   // the page stays: no new window
-        EXPECT_FALSE(again);
+    std::vector<std::string> unregistration;
+    RunSeen run = RunWizard(RunPlan().on(PATHS, [&](WizardDriver& driver, HWND page) {
+        Click(page, IDC_PATHS_RESET);
+        if (HWND confirm = driver.waitFor(RESET))
+            Click(confirm, IDOK);
+        if (HWND box = driver.waitFor(MESSAGE)) {   // no adapter library to unregister
+            unregistration.push_back(ReadMessageBox(box).text);
+            Click(box, IDOK);
+        }
+        EXPECT_FALSE(driver.waitFor(PATHS, 2000));   // the page stays: no new window
         entriesAfterReset = SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY);
-    };
-    RunSeen run = RunWizard(hooks);
+        return IDOK;
+    }));
+    EXPECT_EQ(std::vector<std::string>{"Couldn't find OLVST.DLL or file corrupt. LoadLibrary failed during "
+                                       "unregistration."},
+              unregistration);
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ(0, entriesAfterReset);
     ASSERT_EQ(2u, run.rows.size());
@@ -287,13 +295,13 @@ TEST_F(WizardTest, TheAdapterLibrarysAnswerDecidesWhatTheFinishedPageSays)
     SetDword(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-DEAD-BEEF-0000-000000000000}", "x", 1);
     UseAdapter("both");
 
-    RunSeen refused = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=S_FALSE"}});
+    RunSeen refused = RunWizard(RunPlan().with("OLVST_ANSWER=S_FALSE"));
     EXPECT_EQ(std::vector<std::string>{"An error occured while registering VST plug-ins."}, refused.messages);
     EXPECT_NE(SUCCESS_TEXT, refused.finishedText);
     // The clean-up ran before the library was asked.
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-DEAD-BEEF-0000-000000000000}"));
 
-    RunSeen accepted = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=S_OK"}});
+    RunSeen accepted = RunWizard(RunPlan().with("OLVST_ANSWER=S_OK"));
     EXPECT_TRUE(accepted.messages.empty());
     EXPECT_EQ(SUCCESS_TEXT, accepted.finishedText);
     EXPECT_EQ(0, accepted.exitCode);
@@ -304,7 +312,7 @@ TEST_F(WizardTest, AnExceptionOutsideTheProbeEndsOnTheExceptionPageAndNothingAft
     Plant("plain.dll", "plain.dll");
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
     UseAdapter("both");
-    RunSeen run = RunWizard({nullptr, nullptr, {"OLVST_ANSWER=fault"}});
+    RunSeen run = RunWizard(RunPlan().with("OLVST_ANSWER=fault"));
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ("calling reg routine", run.exceptionPoint);
     EXPECT_TRUE(run.exceptionOperation == "Eliminate subkey" || run.exceptionOperation == "DxCache")
@@ -316,52 +324,36 @@ TEST_F(WizardTest, CancelEndsTheProgramAtOnceWithExitCodeZero)
 {
     Plant("plain.dll", "plain.dll");
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
-    {
-        WizardDriver driver;
-        ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
-        HWND welcome = driver.waitFor(WELCOME);
-        ASSERT_TRUE(welcome);
-        Press(welcome, IDC_WELCOME_CANCEL);
-        EXPECT_EQ(0, driver.waitForExit());
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
-    }
-    {
-        WizardDriver driver;
-        ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
-        Press(driver.waitFor(WELCOME), IDOK);
-        HWND paths = driver.waitFor(PATHS);
-        ASSERT_TRUE(paths);
-        Tick(paths, IDC_PATHS_SUBDIVIDE, true);
-        Press(paths, IDC_PATHS_CANCEL);
-        EXPECT_EQ(0, driver.waitForExit());
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PATHS_KEY));
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
-        EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
-    }
+    RunSeen welcome = RunWizard(RunPlan().on(WELCOME, [](WizardDriver&, HWND) { return IDC_WELCOME_CANCEL; }));
+    EXPECT_EQ(0, welcome.exitCode);
+    EXPECT_EQ(std::vector<std::string>{WELCOME}, welcome.windows);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+
+    RunSeen paths = RunWizard(RunPlan().on(PATHS, [](WizardDriver&, HWND page) {
+        SetCheck(page, IDC_PATHS_SUBDIVIDE, true);
+        return IDC_PATHS_CANCEL;
+    }));
+    EXPECT_EQ(0, paths.exitCode);
+    EXPECT_EQ((std::vector<std::string>{WELCOME, PATHS}), paths.windows);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PATHS_KEY));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "subDivide"));
 }
 
 TEST_F(WizardTest, WithoutAnyFolderTheWizardAsksForOneUntilItHasOne)
 {
     Plant("plain.dll", "plain.dll");
-    WizardDriver driver;
-    ASSERT_TRUE(driver.start(app + "\\Tandrel.exe"));
-    Press(driver.waitFor(WELCOME), IDOK);
-    for (int round = 0; round < 3; ++round) {
-        HWND paths = driver.waitFor(PATHS);
-        ASSERT_TRUE(paths) << "round " << round;
-        EXPECT_EQ(0, ListBoxLines(paths, IDC_PATHS_LIST));
-        Press(paths, IDOK);
-        HWND box = driver.waitFor(MESSAGE);
-        ASSERT_TRUE(box);
-        EXPECT_EQ("Couldn't find any VST plug-in paths. Ostrel VST Adapter needs at least one plug-in path in "
-                  "order to continue.",
-                  MessageBoxText(box));
-        Press(box, IDOK);
-    }
-    HWND paths = driver.waitFor(PATHS);
-    ASSERT_TRUE(paths);
-    Press(paths, IDC_PATHS_CANCEL);
-    EXPECT_EQ(0, driver.waitForExit());
+    int rounds = 0;
+    RunSeen run = RunWizard(RunPlan().on(PATHS, [&](WizardDriver&, HWND page) {
+        EXPECT_TRUE(ListBoxLines(page, IDC_PATHS_LIST).empty()) << "round " << rounds;
+        return ++rounds < 4 ? IDOK : IDC_PATHS_CANCEL;
+    }));
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ((std::vector<std::string>{WELCOME, PATHS, MESSAGE, PATHS, MESSAGE, PATHS, MESSAGE, PATHS}),
+              run.windows);
+    EXPECT_EQ(std::vector<std::string>(3, "Couldn't find any VST plug-in paths. Ostrel VST Adapter needs at least "
+                                          "one plug-in path in order to continue."),
+              run.messages);
 }
 
 namespace {
@@ -410,21 +402,20 @@ TEST_F(WizardTest, OtherFilesTellsWhatBecameOfEveryDllThatIsNotListed)
 
     std::vector<std::string> rows;
     std::string clipboard;
-    Hooks hooks;
-    hooks.list = [&](WizardDriver& driver, HWND list) {
+    RunSeen run = RunWizard(RunPlan().on(LIST, [&](WizardDriver& driver, HWND list) {
         if (OpenClipboard(nullptr)) {
             EmptyClipboard();
             CloseClipboard();
         }
-        HWND report = OpenReport(driver, list);
-        ASSERT_TRUE(report);
-        rows = ReportRows(driver, report);
-        SaveScreenshot(report, "other-files");
-        Press(report, IDC_REPORT_COPY);
-        clipboard = WaitForClipboardText();
-        CloseReport(report);
-    };
-    RunSeen run = RunWizard(hooks);
+        if (HWND report = OpenReport(driver, list)) {
+            rows = ReportRows(report);
+            SaveScreenshot(report, "other-files");
+            Click(report, IDC_REPORT_COPY);
+            clipboard = WaitForClipboardText();
+            CloseReport(report);
+        }
+        return IDOK;
+    }));
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ(1u, run.loadErrors.size());
     EXPECT_EQ(expectedRows, rows);

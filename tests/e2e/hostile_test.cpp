@@ -1,18 +1,20 @@
 // Plug-ins that try to end, hang or damage the wizard, each beside a good
 // one, through whole runs of the program: what each run shows, that it ends
-// with exit code 0, and what the entries hold after the last run.
+// as it should, and what the entries hold after the last run.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
-#include "e2e/driver.h"
-#include "e2e/hostile.h"
 #include "plugins/fixtures.h"
 #include "probe/marker.h"
+#include "probe/watchdog.h"
 #include "resource.h"
+#include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
+#include "support/screenshot.h"
 #include "wizard/state.h"
 
 namespace {
@@ -23,9 +25,14 @@ struct Planted {
 };
 
 struct RunExpected {
-    std::vector<LoadError> loadErrors;   // in any order
+    std::vector<PluginStep> loadErrors;   // in any order
     long exitCode = 0;
     bool finished = true;
+    // Each not-responding window names this plug-in and step, and gets the
+    // next answer in turn: W wait, S skip, - none (it goes by itself).
+    PluginStep stuck = {};
+    const char* answers = "";
+    std::vector<std::string> messages = {};
 };
 
 const long NO_ENTRY = -1;
@@ -40,22 +47,12 @@ struct HostileCase {
     std::vector<Planted> plugins;
     std::vector<RunExpected> runs;
     std::vector<EntryExpected> entries;   // after the last run
-    std::function<void(const std::string& folder)> before;
+    std::function<void(const std::string& folder)> before = nullptr;
     // The last run's report tells that the first planted DLL was kept
     // loaded, and names this as why; "" when it tells nothing of it (it was
     // released).
     const char* keptBecause = nullptr;
 };
-
-// "name at step" for each page, sorted.
-std::vector<std::string> Pages(const std::vector<LoadError>& errors)
-{
-    std::vector<std::string> pages;
-    for (const LoadError& error : errors)
-        pages.push_back(error.name + " at " + error.step);
-    std::sort(pages.begin(), pages.end());
-    return pages;
-}
 
 void WriteMarker(const std::string& path, const char* entryName)
 {
@@ -66,21 +63,48 @@ void WriteMarker(const std::string& path, const char* entryName)
     SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_BINARY, &marker, sizeof marker);
 }
 
+// The watchdog asks after 2 seconds instead of 15.
+void LowerTheLimit(const std::string&)
+{
+    SetDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_TIMEOUT_VALUE, 2);
+}
+
 void PrintTo(const HostileCase& row, std::ostream* out) { *out << row.name; }
+
+std::string BaseName(const std::string& file)
+{
+    std::string name = file.substr(file.rfind('\\') + 1);
+    return name.substr(0, name.rfind('.'));
+}
+
+// One plug-in stopped at a step: it is reported there and marked bad.
+HostileCase Stopped(const char* name, const char* fixture, const char* file, const char* step)
+{
+    return {name, {{fixture, file}}, {{{{BaseName(file), step}}}}, {{file, 1, 1}}};
+}
+
+// One plug-in that does not come back from a step, with the watchdog's limit
+// lowered: each not-responding window gets the next answer; skipped, it is
+// reported and marked bad.
+HostileCase Stuck(const char* name, const char* fixture, const char* step, const char* answers)
+{
+    bool skipped = strchr(answers, 'S') != nullptr;
+    RunExpected run{{}, 0, true, {BaseName(fixture), step}, answers};
+    if (skipped)
+        run.loadErrors = {run.stuck};
+    return {name, {{fixture, fixture}}, {run}, {{fixture, 1, skipped}}, LowerTheLimit};
+}
 
 const HostileCase CASES[] = {
     {"UnmaskedFpuExceptionsDoNotReachTheNextPlugin",
      {{"fpu_unmask.dll", "First\\unmask.dll"}, {"fpu_nan.dll", "nan.dll"}},   // subfolders are analysed first
      {{}},
-     {{"First\\unmask.dll", 1, 0}, {"nan.dll", 1, 0}}, nullptr},
+     {{"First\\unmask.dll", 1, 0}, {"nan.dll", 1, 0}}},
     {"TwoStackOverflowsAreBothReportedInOneRun",
      {{"overflow.dll", "over1.dll"}, {"overflow.dll", "over2.dll"}},
      {{{{"over1", "Open"}, {"over2", "Open"}}}},
-     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}, nullptr},
-    {"AFaultInDllMainIsReportedAndMarkedBad",
-     {{"fault_attach.dll", "attach.dll"}},
-     {{{{"attach", "Load Library"}}}},
-     {{"attach.dll", 1, 1}}, nullptr},
+     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}},
+    Stopped("AFaultInDllMainIsReportedAndMarkedBad", "fault_attach.dll", "attach.dll", "Load Library"),
     // Plug-ins that leave their code running: each stays loaded to the end.
     {"AThreadLeftRunningKeepsItsLibrary", {{"leave_thread.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
      nullptr, "a thread running"},
@@ -98,15 +122,38 @@ const HostileCase CASES[] = {
     {"AHelperLibraryBesideThePluginIsFound",
      {{"needs_helper.dll", "Helped\\needs_helper.dll"}, {"plugin_helper.dll", "Helped\\plugin_helper.dll"}},
      {{}},
-     {{"Helped\\needs_helper.dll", 1, 0}, {"Helped\\plugin_helper.dll", NO_ENTRY, 0}}, nullptr},
-    {"AFaultedPluginsHangingCleanUpDoesNotKeepTheProcess",
-     {{"fault_main_hang.dll", "hang.dll"}},
-     {{{{"hang", "Main Call"}}}},
-     {{"hang.dll", 1, 1}}, nullptr},
+     {{"Helped\\needs_helper.dll", 1, 0}, {"Helped\\plugin_helper.dll", NO_ENTRY, 0}}},
+    Stopped("AFaultedPluginsHangingCleanUpDoesNotKeepTheProcess", "fault_main_hang.dll", "hang.dll", "Main Call"),
+    // Plug-ins that end the process: the wizard stops them and goes on...
+    Stopped("ExitInTheEntryPointIsReportedAndMarkedBad", "exit_main.dll", "exit_main.dll", "Main Call"),
+    Stopped("AbortWhenOpenedIsReportedAndMarkedBad", "abort_open.dll", "abort_open.dll", "Open"),
+    Stopped("ExitProcessWhenSwitchedOnIsReportedAndMarkedBad", "exitprocess_mains.dll", "exitprocess_mains.dll",
+            "Switch On"),
+    {"ExitProcessFromALibraryWithoutImportNamesIsStoppedToo",
+     {{"exitprocess_mains.dll", "exitprocess_bare.dll"}},
+     {{{{"exitprocess_bare", "Switch On"}}}},
+     {{"exitprocess_bare.dll", 1, 1}},
+     [](const std::string& folder) { ASSERT_TRUE(DropImportNameTables(folder + "\\exitprocess_bare.dll")); }},
+    // ...unless one ends it by a way of its own: the next run reports it.
     {"APluginThatEndsTheProcessIsReportedByTheNextRun",
      {{"kill_open.dll", "kill.dll"}},
      {{{}, 3, false}, {{{"kill", "Open"}}}, {}},
-     {{"kill.dll", 1, 1}}, nullptr},
+     {{"kill.dll", 1, 1}}},
+    // Plug-ins that do not come back.
+    Stuck("ASpinningPluginIsWaitedForAndThenSkipped", "spin_open.dll", "Open", "WS"),
+    Stuck("ASlowPluginsQuestionGoesByItselfWhenItReturns", "slow_open.dll", "Open", "-"),
+    // Waiting inside the system in a loop: sent out as the sleep returns.
+    Stuck("APluginSleepingInALoopIsSentOutWhenSkipped", "sleep_loop_open.dll", "Open", "S"),
+    Stuck("APluginSleepingInDllMainIsSentOutWhenSkipped", "sleep_attach.dll", "Load Library", "S"),
+    // Waiting in the kernel for ever: the thread cannot be taken out of the
+    // system, and the wizard says it must close.
+    {"APluginWaitingForEverMakesTheWizardClose",
+     {{"wait_open.dll", "wait_open.dll"}},
+     {{{}, 0, false, {"wait_open", "Open"}, "S",
+       {"The plug-in \"wait_open\" has stopped responding at the point \"Open\", and the Configuration Wizard "
+        "cannot stop it. The Wizard must close now. When you run it again, it will go on without this plug-in."}}},
+     {}, LowerTheLimit},
+    // A marker that a run cannot take up is only removed.
     {"AMarkerOfTheWrongTypeIsOnlyRemoved", {}, {{}}, {},
      [](const std::string&) { SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_SZ, "x", 2); }},
     {"AMarkerOfTheWrongSizeIsOnlyRemoved", {}, {{}}, {},
@@ -115,19 +162,43 @@ const HostileCase CASES[] = {
      [](const std::string& folder) { WriteMarker(folder + "\\gone.dll", "gone"); }},
 };
 
-class HostileTest : public ::testing::TestWithParam<HostileCase> {
+// The answers a run gives the not-responding windows, in turn.
+int AnswerHang(const RunExpected& expected, size_t* answered, HWND window)
+{
+    char answer = expected.answers[*answered] ? expected.answers[(*answered)++] : '-';
+    if (answer == 'W')
+        SaveScreenshot(window, "not_responding");
+    return answer == 'W' ? IDC_HANG_WAIT : answer == 'S' ? IDC_HANG_SKIP : NO_BUTTON;
+}
+
+std::vector<std::string> Sorted(const std::vector<PluginStep>& pages)
+{
+    std::vector<std::string> sorted;
+    for (const PluginStep& page : pages)
+        sorted.push_back(page.name + " at " + page.step);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+class HostilePlugins : public ::testing::TestWithParam<HostileCase> {
 protected:
     void SetUp() override { ClearProgramKeys(); }
     void TearDown() override { ClearProgramKeys(); }
 };
 
-TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
+} // namespace
+
+// The good plug-in sits in a subfolder: the scan lists it before every DLL
+// at the top of the plug-in folder, so it is analysed before a hostile one
+// there can end the run.
+TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
 {
     const HostileCase& row = GetParam();
     std::string dir = FreshDir(std::string("hostile_") + row.name);
     std::string plugins = dir + "\\Plugins", app = dir + "\\App";
     ASSERT_TRUE(InstallWizard(app));
-    std::string good = plugins + "\\good.dll";
+    ASSERT_TRUE(CopyInto(ExeDir() + "\\doubles\\olvst_both.dll", app + "\\OLVST.DLL"));
+    std::string good = plugins + "\\Good\\good.dll";
     ASSERT_TRUE(PlantFixture("plain.dll", good));
     for (const Planted& plant : row.plugins)
         ASSERT_TRUE(PlantFixture(plant.fixture, plugins + "\\" + plant.file)) << plant.fixture;
@@ -137,21 +208,30 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
 
     std::vector<std::string> report;
     for (size_t i = 0; i < row.runs.size(); ++i) {
+        SCOPED_TRACE("run " + std::to_string(i + 1));
         const RunExpected& expected = row.runs[i];
-        Hooks hooks;
+        size_t answered = 0;
+        RunPlan plan;
+        plan.exitTimeoutMs = 30000;
+        plan.on(HANG, [&](WizardDriver&, HWND window) { return AnswerHang(expected, &answered, window); });
         if (row.keptBecause)
-            hooks.list = [&](WizardDriver& driver, HWND list) {
+            plan.on(LIST, [&](WizardDriver& driver, HWND list) {
                 if (HWND window = OpenReport(driver, list)) {
-                    report = ReportRows(driver, window);
+                    report = ReportRows(window);
                     CloseReport(window);
                 }
-            };
-        RunSeen run = DriveWizard(app + "\\Tandrel.exe", hooks, 20000);
-        EXPECT_EQ(Pages(expected.loadErrors), Pages(run.loadErrors)) << "run " << i + 1;
-        EXPECT_EQ(expected.exitCode, run.exitCode) << "run " << i + 1;
-        EXPECT_EQ(expected.finished, run.finished) << "run " << i + 1;
+                return IDOK;
+            });
+        DWORD start = GetTickCount();
+        RunSeen run = DriveWizard(app + "\\Tandrel.exe", plan);
+        EXPECT_LT(GetTickCount() - start, 40000u);
+        EXPECT_EQ(Sorted(expected.loadErrors), Sorted(run.loadErrors));
+        EXPECT_EQ(std::vector<PluginStep>(strlen(expected.answers), expected.stuck), run.hangs);
+        EXPECT_EQ(expected.messages, run.messages);
+        EXPECT_EQ(expected.exitCode, run.exitCode);
+        EXPECT_EQ(expected.finished, run.finished);
         if (expected.finished) {
-            EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE)) << "run " << i + 1;
+            EXPECT_EQ(-1, DwordAt(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE));
         }
     }
     if (row.keptBecause && row.keptBecause[0]) {
@@ -170,13 +250,21 @@ TEST_P(HostileTest, IsReportedAndMarkedBadAndTheGoodPluginIsKept)
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << entry.file;
             continue;
         }
+        EXPECT_EQ(BaseName(entry.file), TextAt(HKEY_LOCAL_MACHINE, key, "FullName")) << entry.file;
         EXPECT_EQ(entry.isVst, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst")) << entry.file;
         EXPECT_EQ(entry.isBad, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad")) << entry.file;
     }
-    ExpectGoodPluginKept(good);
+
+    // The good plug-in's entry holds what its probe learnt, and it is not bad.
+    std::string entry = EntryKeyOf(good);
+    EXPECT_EQ(0, DwordAt(HKEY_LOCAL_MACHINE, entry, "isBad"));
+    EXPECT_EQ(fixtures::PLAIN_UNIQUE_ID, DwordAt(HKEY_LOCAL_MACHINE, entry, "uniqueId"));
+    EXPECT_EQ(fixtures::PLAIN_PARAMS, DwordAt(HKEY_LOCAL_MACHINE, entry, "numParams"));
+    EXPECT_EQ(fixtures::PLAIN_PROGRAMS, DwordAt(HKEY_LOCAL_MACHINE, entry, "numPrograms"));
+    EXPECT_EQ(good, TextAt(HKEY_LOCAL_MACHINE, entry, "FullPath"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, HostileTest, ::testing::ValuesIn(CASES),
+INSTANTIATE_TEST_SUITE_P(Rows, HostilePlugins, ::testing::ValuesIn(CASES),
                          [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
 // A second wizard started while one runs says so and ends; the first goes on.
@@ -185,19 +273,20 @@ TEST(Wizard, OnlyOneRunsAtATime)
     std::string dir = FreshDir("hostile_single");
     std::string program = dir + "\\Tandrel.exe";
     ASSERT_TRUE(CopyInto(ExeDir() + "\\Tandrel.exe", program));
-    WizardDriver first, second;
+    WizardDriver first;
     ASSERT_TRUE(first.start(program));
     HWND welcome = first.waitFor(WELCOME);
     ASSERT_TRUE(welcome);
-    ASSERT_TRUE(second.start(program));
-    HWND box = second.waitFor(MESSAGE);
-    ASSERT_TRUE(box);
-    EXPECT_EQ("The Ostrel VST Adapter Configuration Wizard is already running.", MessageBoxText(box));
-    Press(box, IDOK);
-    EXPECT_EQ(0, second.waitForExit());
-    Press(welcome, IDC_WELCOME_CANCEL);
+    RunSeen second = DriveWizard(program);
+    EXPECT_EQ(0, second.exitCode);
+    EXPECT_EQ(std::vector<std::string>{MESSAGE}, second.windows);
+    EXPECT_EQ(std::vector<std::string>{"The Ostrel VST Adapter Configuration Wizard is already running."},
+              second.messages);
+    Click(welcome, IDC_WELCOME_CANCEL);
     EXPECT_EQ(0, first.waitForExit());
 }
+
+namespace {
 
 // A dialog template whose one control is of a class nobody registered: no
 // dialog can be made from it.
@@ -210,6 +299,8 @@ std::vector<WORD> UnmakeableTemplate()
     words.insert(words.end(), {0, 0, 0});
     return words;
 }
+
+} // namespace
 
 // A page that cannot be made ends the run at once, before anything more is
 // written: here its template is spoilt in a copy of the program.
@@ -235,12 +326,12 @@ TEST(Wizard, APageThatCannotBeShownEndsTheRun)
         ASSERT_TRUE(EndUpdateResourceA(update, FALSE));
         SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", dir);
 
-        RunSeen run = DriveWizard(program, {}, 20000);
+        RunPlan plan;
+        plan.exitTimeoutMs = 20000;
+        RunSeen run = DriveWizard(program, plan);
         EXPECT_EQ(row.welcomed, run.welcomed) << row.dialog;
         EXPECT_EQ(0, run.exitCode) << row.dialog;
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, row.unwrittenKey)) << row.dialog;
     }
     ClearProgramKeys();
 }
-
-} // namespace

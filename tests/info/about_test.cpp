@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include "about/about.h"
-#include "info_support.h"
 #include "resource.h"
 #include "support/dialogs.h"
+#include "support/help.h"
 #include "support/screenshot.h"
 #include "wizard/state.h"
 
@@ -12,7 +12,7 @@ TEST(AboutBox, ShowsTheProductFromTheVersionResourceAndClosesOnlyThroughOk)
     std::string product, notice;
     bool fits = false, openAfterEscape = false, openAfterF1 = false;
     DialogScript script;
-    script.on("About Ostrel VST Adapter", [&](HWND box) {
+    script.on(ABOUT, [&](HWND box) {
         product = ItemText(box, IDC_ABOUT_PRODUCT);
         notice = ItemText(box, IDC_ABOUT_COMMENTS);
         fits = TextFits(GetDlgItem(box, IDC_ABOUT_COMMENTS));

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include "about/help.h"
 #include <commctrl.h>
-#include "info_support.h"
 #include "support/dialogs.h"
 #include "support/files.h"
+#include "support/help.h"
 #include "support/screenshot.h"
 
 // The binding state lives for the whole process, and each test case runs in

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
-#include "info_support.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "support/dialogs.h"
+#include "support/help.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
 #include "wizard/run.h"
@@ -22,7 +22,7 @@ TEST(WelcomePage, HelpAndAboutLeaveThePageAndNextEndsIt)
     bool disabledUnderAbout = false;
     int helpCallsOnPage = 0;
     DialogScript script;
-    script.on("Welcome!", [&](HWND page) {
+    script.on(WELCOME, [&](HWND page) {
               welcome = page;
               SaveScreenshot(page, "welcome");
               OneByOne({
@@ -30,11 +30,11 @@ TEST(WelcomePage, HelpAndAboutLeaveThePageAndNextEndsIt)
                   [&, page] { helpCallsOnPage = help->calls; Click(page, IDC_WELCOME_ABOUT); },
               });
           })
-        .on("About Ostrel VST Adapter", [&](HWND box) {
+        .on(ABOUT, [&](HWND box) {
             disabledUnderAbout = !IsWindowEnabled(welcome);
             Click(box, IDOK);
         })
-        .on("Welcome!", [&](HWND page) { Click(page, IDOK); });
+        .on(WELCOME, [&](HWND page) { Click(page, IDOK); });
 
     EXPECT_EQ(0, ShowDialog(IDD_WELCOME, DlgWelcomeProc));
     EXPECT_TRUE(script.finished());
@@ -87,7 +87,7 @@ TEST(InformationPages, IgnoreHelpEscapeAndClose)
 
     bool openAfterKeys = false;
     DialogScript script;
-    script.on("Finished", [&](HWND page) {
+    script.on(FINISHED, [&](HWND page) {
         OneByOne({
             [=] { PressKey(page, VK_F1); PressKey(page, VK_ESCAPE); PostMessageA(page, WM_CLOSE, 0, 0); },
             [&, page] { openAfterKeys = IsWindowVisible(page); Click(page, IDOK); },
@@ -106,7 +106,7 @@ TEST(FinishedPage, ClaimsSuccessOnlyWhenNoFailureIsGiven)
         std::string shown;
         bool fits = false;
         DialogScript script;
-        script.on("Finished", [&](HWND page) {
+        script.on(FINISHED, [&](HWND page) {
             shown = ItemText(page, IDC_FINISHED_TEXT);
             fits = TextFits(GetDlgItem(page, IDC_FINISHED_TEXT));
             SaveScreenshot(page, given ? "finished_failed" : "finished");

@@ -1,18 +1,17 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include "page_support.h"
 #include "pages/pages.h"
 #include "resource.h"
+#include "support/dialogs.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
+#include "support/state.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
 namespace {
 
-const char LIST[] = "VST Plug-In Configuration";
-const char OPTIONS[] = "VST Plug-In";
 const std::string BRAVO_KEY = PLUGINS_KEY "\\BRAVO";
 const std::string BRAVO_CLASS = "CLSID\\{141AC902-8000-0000-4252-41564F000000}";
 
@@ -41,7 +40,7 @@ int SelectedRow(HWND list)
 TEST(OptionsDialog, StoresTheWholeRecordAndReselectsTheRowByPosition)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     editSelectedPlugin = 1;
     AddPlugin("Alpha", "ALPHA", "C:\\vst\\Alpha.dll");
     AddPlugin("Charlie", "CHARLI", "C:\\vst\\Charlie.dll");
@@ -76,7 +75,7 @@ TEST(OptionsDialog, StoresTheWholeRecordAndReselectsTheRowByPosition)
             SaveScreenshot(dialog, "options_plugin");
             Click(dialog, IDC_ITEM_DETAILS);
         })
-        .on("Properties", [](HWND dialog) {
+        .on(PROPERTIES, [](HWND dialog) {
             EXPECT_EQ("Bravo", ItemText(dialog, IDC_PROPS_NAME));
             EXPECT_EQ("C:\\vst\\a rather long folder\\Bravo.dll", ItemText(dialog, IDC_PROPS_PATH));
             EXPECT_EQ("{141AC902-8000-0000-4252-41564F000000}", ItemText(dialog, IDC_PROPS_CLSID));
@@ -104,13 +103,13 @@ TEST(OptionsDialog, StoresTheWholeRecordAndReselectsTheRowByPosition)
             // "Zulu..." sorts last now; the row at its old position is selected.
             HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
             EXPECT_EQ(3, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-            EXPECT_EQ("Charlie", Cell(list, 1, 0));
-            EXPECT_EQ(longName.substr(0, 127), Cell(list, 2, 0));
-            EXPECT_EQ(" ", Cell(list, 2, 1));
-            EXPECT_EQ("Y", Cell(list, 2, 2));
+            EXPECT_EQ("Charlie", ListViewCell(list, 1, 0));
+            EXPECT_EQ(longName.substr(0, 127), ListViewCell(list, 2, 0));
+            EXPECT_EQ(" ", ListViewCell(list, 2, 1));
+            EXPECT_EQ("Y", ListViewCell(list, 2, 2));
             EXPECT_EQ(1, SelectedRow(list));
             EXPECT_EQ(1, SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
-            EXPECT_EQ(4, ColumnCount(list));
+            EXPECT_EQ(4, ListViewColumns(list));
             SaveScreenshot(page, "list_page_after_options");
             Click(page, IDOK);
         });
@@ -139,12 +138,12 @@ TEST(OptionsDialog, StoresTheWholeRecordAndReselectsTheRowByPosition)
 TEST(OptionsDialog, DefaultsModeCreatesTheDefaultsKey)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     DefaultRecord.registerAsPlug = 1;
     editSelectedPlugin = 1;
 
     DialogScript script;
-    script.on("VST Plug-In Search Paths", [](HWND page) { Click(page, IDC_PATHS_DEFAULTS); })
+    script.on(PATHS, [](HWND page) { Click(page, IDC_PATHS_DEFAULTS); })
         .on(OPTIONS, [](HWND dialog) {
             EXPECT_FALSE(Enabled(dialog, IDC_ITEM_DETAILS));
             EXPECT_FALSE(Shown(dialog, IDC_ITEM_PRESET_PATH));
@@ -159,7 +158,7 @@ TEST(OptionsDialog, DefaultsModeCreatesTheDefaultsKey)
             SetDlgItemTextA(dialog, IDC_ITEM_WIDTH, "  -42x");
             Click(dialog, IDOK);
         })
-        .on("VST Plug-In Search Paths", [](HWND page) { Click(page, IDOK); });
+        .on(PATHS, [](HWND page) { Click(page, IDOK); });
     ShowDialog(IDD_PATHS, DlgPathsProc);
     EXPECT_TRUE(script.finished());
 
@@ -181,7 +180,7 @@ TEST(OptionsDialog, DefaultsModeCreatesTheDefaultsKey)
 TEST(OptionsDialog, NeverWritesIntoAnotherKey)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     editSelectedPlugin = 1;
     SetText(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\OTHER", "FullName", "Other");
     SetText(HKEY_LOCAL_MACHINE, PLUGINS_KEY "\\OTHER", "FullPath", "C:\\vst\\Other.dll");

@@ -2,18 +2,17 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <set>
-#include "page_support.h"
 #include "pages/pages.h"
 #include "resource.h"
+#include "support/dialogs.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
+#include "support/state.h"
 #include "wizard/report.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
 namespace {
-
-const char PAGE[] = "VST Plug-In Configuration";
 
 PluginRecord* RowRecord(HWND list, int row)
 {
@@ -35,7 +34,7 @@ std::string Marks(const PluginRecord& record)
 TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     editSelectedPlugin = 1;
     const char* names[] = {"Reverb", "Delay", "Chorus", "Delay"};
     int flags[][3] = {{1, 0, 1}, {0, 1, 0}, {1, 1, 0}, {0, 0, 1}};
@@ -49,10 +48,10 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
     }
 
     DialogScript script;
-    script.on(PAGE, [&](HWND page) {
+    script.on(LIST, [&](HWND page) {
         HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
         auto checkRows = [&] {
-            ASSERT_EQ(4, ColumnCount(list));
+            ASSERT_EQ(4, ListViewColumns(list));
             ASSERT_EQ(4, SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
             std::set<PluginRecord*> shown;
             std::string previous;
@@ -60,10 +59,11 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
                 PluginRecord* record = RowRecord(list, row);
                 ASSERT_TRUE(records.count(record)) << "row " << row << " refers to no listed record";
                 shown.insert(record);
-                EXPECT_EQ(record->FullName, Cell(list, row, 0));
+                EXPECT_EQ(record->FullName, ListViewCell(list, row, 0));
                 EXPECT_LE(lstrcmpiA(previous.c_str(), record->FullName), 0) << "rows out of order";
                 previous = record->FullName;
-                EXPECT_EQ(Marks(*record), Cell(list, row, 1) + Cell(list, row, 2) + Cell(list, row, 3));
+                EXPECT_EQ(Marks(*record),
+                          ListViewCell(list, row, 1) + ListViewCell(list, row, 2) + ListViewCell(list, row, 3));
             }
             EXPECT_EQ(records, shown);
         };
@@ -78,7 +78,7 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
 
         // Without a selection mark the options dialog ends before it shows.
         rememberedRow = 3;
-        Press(page, IDC_LIST_PROPERTIES);
+        ClickNow(page, IDC_LIST_PROPERTIES);
         EXPECT_EQ(-1, rememberedRow);
 
         RECT row{LVIR_BOUNDS, 0, 0, 0};
@@ -87,7 +87,7 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
         PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         PostMessageA(list, WM_LBUTTONUP, 0, at);
         ExpectIgnoresEscapeAndClose(page);
-        EXPECT_EQ(std::vector<std::string>{PAGE}, VisibleCaptions()) << "a double-click opens nothing";
+        EXPECT_EQ(std::vector<std::string>{LIST}, VisibleCaptions()) << "a double-click opens nothing";
         Click(page, IDOK);
     });
     EXPECT_EQ(0, ShowDialog(IDD_LIST, DlgListProc));
@@ -98,21 +98,20 @@ TEST(ListPage, ShowsSortedRowsThatReferToTheirRecords)
 TEST(ListPage, OtherFilesSaysSoWhenThereIsNothingToReport)
 {
     ClearProgramKeys();
-    PreparePages();
-    ClearReport();
+    StartFreshRun();
     std::vector<std::string> notes;
     for (bool oneListed : {false, true}) {
         if (oneListed)
             ReportDll("C:\\Plugins\\plain.dll", DLL_RECORDED);
         DialogScript script;
-        script.on(PAGE, [](HWND page) { Click(page, IDC_LIST_REPORT); })
-            .on("Other Files", [&](HWND report) {
+        script.on(LIST, [](HWND page) { Click(page, IDC_LIST_REPORT); })
+            .on(REPORT, [&](HWND report) {
                 notes.push_back(ItemText(report, IDC_REPORT_NOTE));
                 EXPECT_EQ(0, SendMessageA(GetDlgItem(report, IDC_REPORT_LIST), LVM_GETITEMCOUNT, 0, 0));
                 ExpectIgnoresEscapeAndClose(report);
                 Click(report, IDOK);
             })
-            .on(PAGE, [](HWND page) { Click(page, IDOK); });
+            .on(LIST, [](HWND page) { Click(page, IDOK); });
         ShowDialog(IDD_LIST, DlgListProc);
         EXPECT_TRUE(script.finished());
     }
@@ -127,7 +126,7 @@ TEST(ListPage, OtherFilesSaysSoWhenThereIsNothingToReport)
 // keeps sorting afterwards.
 TEST(ListPage, RowsInTheListControlsOwnOrder)
 {
-    PreparePages();
+    StartFreshRun();
     const char* names[] = {"delay", "Delay", "DELAY", "\xC9" "chos", "echo", "Echo-2", "echo2", "_Tape", "10 Band",
                            "9 Band", "Delay", "Delay", "a", "B", "", "Zz", "zZ"};
     for (const char* name : names) {
@@ -149,7 +148,8 @@ TEST(ListPage, RowsInTheListControlsOwnOrder)
     HWND list = GetDlgItem(page, IDC_LIST_PLUGINS);
     ASSERT_EQ(static_cast<LRESULT>(PluginList.count), SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < static_cast<int>(PluginList.count); ++row)
-        EXPECT_EQ(RowRecord(reference, row), RowRecord(list, row)) << "row " << row << ": " << Cell(list, row, 0);
+        EXPECT_EQ(RowRecord(reference, row), RowRecord(list, row)) << "row " << row << ": "
+                                                                   << ListViewCell(list, row, 0);
     EXPECT_TRUE(GetWindowLongPtrA(list, GWL_STYLE) & LVS_SORTASCENDING);
     DestroyWindow(page);
     DestroyWindow(reference);

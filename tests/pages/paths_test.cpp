@@ -1,19 +1,19 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include "page_support.h"
 #include "pages/pages.h"
 #include "resource.h"
+#include "support/dialogs.h"
+#include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
+#include "support/state.h"
 #include "wizard/registry.h"
 #include "wizard/run.h"
 #include "wizard/state.h"
 
 namespace {
-
-const char PAGE[] = "VST Plug-In Search Paths";
 
 std::vector<std::string> SearchPaths()
 {
@@ -52,7 +52,7 @@ std::string MakeFolder(const std::string& dir, const char* name)
 TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     OpenPathsKey();
     std::string dir = FreshDir("pages_paths");
     std::string loaded = MakeFolder(dir, "Loaded"), one = MakeFolder(dir, "One"), two = MakeFolder(dir, "Two Words");
@@ -65,7 +65,7 @@ TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
     AnswerBrowserWith({one, two, again, ""});
 
     DialogScript script;
-    script.on(PAGE, [&](HWND page) {
+    script.on(PATHS, [&](HWND page) {
         EXPECT_EQ(std::vector<std::string>{loaded}, ListBoxLines(page, IDC_PATHS_LIST));
         EXPECT_FALSE(IsChecked(page, IDC_PATHS_RESCAN_FAILED));
         EXPECT_TRUE(IsChecked(page, IDC_PATHS_SUBDIVIDE));
@@ -73,7 +73,7 @@ TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
         EXPECT_TRUE(IsChecked(page, IDC_PATHS_RESCAN_EXISTING));
 
         for (int i = 0; i < 4; ++i)
-            Press(page, IDC_PATHS_ADD);
+            ClickNow(page, IDC_PATHS_ADD);
         EXPECT_EQ((std::vector<std::string>{loaded, one, two}), ListBoxLines(page, IDC_PATHS_LIST));
         EXPECT_EQ(ListBoxLines(page, IDC_PATHS_LIST), SearchPaths());
         EXPECT_EQ(1, SendDlgItemMessageA(page, IDC_PATHS_LIST, LB_GETCURSEL, 0, 0)) << "the folder listed already";
@@ -82,10 +82,10 @@ TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
         SaveScreenshot(page, "paths_page");
 
         SendDlgItemMessageA(page, IDC_PATHS_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        Press(page, IDC_PATHS_REMOVE);
+        ClickNow(page, IDC_PATHS_REMOVE);
         EXPECT_EQ(3u, SearchPathList.count) << "Remove without a selected line";
         SendDlgItemMessageA(page, IDC_PATHS_LIST, LB_SETCURSEL, 1, 0);
-        Press(page, IDC_PATHS_REMOVE);
+        ClickNow(page, IDC_PATHS_REMOVE);
         EXPECT_EQ((std::vector<std::string>{loaded, two}), ListBoxLines(page, IDC_PATHS_LIST));
         EXPECT_EQ(ListBoxLines(page, IDC_PATHS_LIST), SearchPaths());
         EXPECT_EQ("<missing>", TextAt(HKEY_LOCAL_MACHINE, PATHS_KEY, one.c_str()));
@@ -118,7 +118,7 @@ TEST(PathsPage, EditsFoldersAndStoresOptionsOnNext)
 TEST(PathsPage, RealFolderBrowserReturnsTheChosenFolder)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     OpenPathsKey();
     std::string dir = "C:\\Tandrel pages";
     RemoveTree(dir);
@@ -126,7 +126,7 @@ TEST(PathsPage, RealFolderBrowserReturnsTheChosenFolder)
     std::string chosen = MakeFolder(dir, "Chosen Folder");
 
     DialogScript script;
-    script.on(PAGE, [](HWND page) { Click(page, IDC_PATHS_ADD); })
+    script.on(PATHS, [](HWND page) { Click(page, IDC_PATHS_ADD); })
         .on("Browse for Folder", [&](HWND browser) {
             // The browser may still be filling its tree: select until it holds.
             HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
@@ -137,7 +137,7 @@ TEST(PathsPage, RealFolderBrowserReturnsTheChosenFolder)
             SaveScreenshot(browser, "paths_folder_browser");
             Click(browser, IDOK);
         })
-        .on(PAGE, [](HWND page) { Click(page, IDOK); });
+        .on(PATHS, [](HWND page) { Click(page, IDOK); });
     ShowDialog(IDD_PATHS, DlgPathsProc);
     EXPECT_TRUE(script.finished());
     EXPECT_EQ(std::vector<std::string>{chosen}, SearchPaths());
@@ -148,12 +148,12 @@ TEST(PathsPage, RealFolderBrowserReturnsTheChosenFolder)
 // Run by the next test in a process of its own: Cancel ends the process.
 TEST(PathsPage, DISABLED_CancelChild)
 {
-    PreparePages();
+    StartFreshRun();
     OpenPathsKey();
     AnswerBrowserWith({FreshDir("pages_cancel")});
     DialogScript script;
-    script.on(PAGE, [](HWND page) {
-        Press(page, IDC_PATHS_ADD);
+    script.on(PATHS, [](HWND page) {
+        ClickNow(page, IDC_PATHS_ADD);
         SetCheck(page, IDC_PATHS_SUBDIVIDE, true);
         Click(page, IDC_PATHS_CANCEL);
     });
@@ -176,7 +176,7 @@ TEST(PathsPage, CancelEndsTheProcessKeepingWhatWasWritten)
 TEST(PathsPage, ResetRunsOnlyAfterYesAndKeepsTheSettings)
 {
     ClearProgramKeys();
-    PreparePages();
+    StartFreshRun();
     OpenPathsKey();
     AddPlugin("Reverb", "REVERB", "C:\\vst\\Reverb.dll");
     AddPlugin("Delay", "DELAY", "C:\\vst\\Delay.dll");
@@ -184,23 +184,22 @@ TEST(PathsPage, ResetRunsOnlyAfterYesAndKeepsTheSettings)
     SearchPathList.append(NewPathText("C:\\vst"));
     SetDword(HKEY_LOCAL_MACHINE, DEFAULTS_KEY, "registerAsPlug", 0);
     SetDword(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "noPrefix", 1);
-    const char* confirm = "Reset VST Adapter Configuration";
 
     DialogScript script;
-    script.on(PAGE, [](HWND page) { Click(page, IDC_PATHS_RESET); })
-        .on(confirm, [](HWND box) {
+    script.on(PATHS, [](HWND page) { Click(page, IDC_PATHS_RESET); })
+        .on(RESET, [](HWND box) {
             ExpectIgnoresEscapeAndClose(box);
             SaveScreenshot(box, "paths_reset_confirmation");
             Click(box, IDC_RESET_NO);
         })
-        .on(PAGE, [](HWND page) {
+        .on(PATHS, [](HWND page) {
             EXPECT_EQ(2, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY)) << "No changes nothing";
             EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-0000-0000-5245-564552420000}"));
             Click(page, IDC_PATHS_RESET);
         })
-        .on(confirm, [](HWND box) { Click(box, IDOK); })
+        .on(RESET, [](HWND box) { Click(box, IDOK); })
         .answerMessageBox()     // no adapter library beside the tests
-        .on(PAGE, [](HWND page) {
+        .on(PATHS, [](HWND page) {
             EXPECT_EQ(0, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
             EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\{141AC902-0000-0000-5245-564552420000}"));
             EXPECT_EQ(std::vector<std::string>{"C:\\vst"}, ListBoxLines(page, IDC_PATHS_LIST));
@@ -222,24 +221,24 @@ TEST(PathsPage, RunShowsThePageAgainUntilAFolderIsListed)
     std::string folder = FreshDir("pages_run");
     AnswerBrowserWith({folder});
     DialogScript script;
-    script.on("Welcome!", [](HWND page) { Click(page, IDOK); })
-        .on(PAGE, [](HWND page) { Click(page, IDOK); })
+    script.on(PATHS, [](HWND page) { Click(page, IDOK); })
         .answerMessageBox()
-        .on(PAGE, [](HWND page) {
-            Press(page, IDC_PATHS_ADD);
+        .on(PATHS, [](HWND page) {
+            ClickNow(page, IDC_PATHS_ADD);
             Click(page, IDOK);
-        })
-        .on("VST Plug-In Configuration", [](HWND page) { Click(page, IDOK); })
-        .answerMessageBox()     // no adapter library beside the tests
-        .on("Finished", [](HWND page) { Click(page, IDOK); });
+        });
+    std::vector<std::string> answered;
+    AnswerEveryPage(script, &answered);
     EXPECT_EQ(0, WizardMain(GetModuleHandleA(nullptr)));
 
     EXPECT_TRUE(script.finished());
+    // No adapter library beside the tests: its message comes before the end.
+    EXPECT_EQ((std::vector<std::string>{WELCOME, LIST, MESSAGE, FINISHED}), answered);
     ASSERT_FALSE(script.messageBoxes().empty());
     const MessageBoxSeen& box = script.messageBoxes()[0];
     EXPECT_EQ("Couldn't find any VST plug-in paths. Ostrel VST Adapter needs at least one plug-in path in "
               "order to continue.", box.text);
-    EXPECT_EQ("Ostrel VST Adapter Error", box.caption);
+    EXPECT_EQ(MESSAGE, box.caption);
     EXPECT_TRUE(box.onlyOk);
     EXPECT_FALSE(box.hasOwner);
     EXPECT_EQ(folder, TextAt(HKEY_LOCAL_MACHINE, PATHS_KEY, folder.c_str()));

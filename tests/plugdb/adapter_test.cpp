@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
-#include "keys.h"
+#include "support/captions.h"
 #include "support/files.h"
+#include "support/registry.h"
 #include "wizard/state.h"
 
 namespace {
@@ -44,7 +45,7 @@ ChildRun RunChild(const std::string& routine, const std::string& library, const 
 // A message box as the child reports it: OK only, no icon, no owner.
 std::string ErrorBox(const std::string& text)
 {
-    return "Ostrel VST Adapter Error\t" + text + "\t100";
+    return std::string(MESSAGE) + "\t" + text + "\t100";
 }
 
 const std::string ENTRY = std::string(PLUGINS_KEY) + "\\REVERB";
@@ -67,6 +68,21 @@ struct Outcome {
     const char* registered = "";    // what RegisterAdapter returned; "-1" when trapped
 };
 
+// The routine run to one outcome, with what every outcome shows checked: the
+// exit code, the message box, the last failure point, whether the library
+// was loaded and the call it got (only "both" exports the routine's call).
+ChildRun ExpectOutcome(const std::string& routine, const Outcome& outcome, const std::string& call)
+{
+    OneConfiguredPlugin();
+    ChildRun run = RunChild(routine, outcome.library, outcome.answer);
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(outcome.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{outcome.box}, run.boxes);
+    EXPECT_EQ(outcome.point, run.report["point"]);
+    EXPECT_EQ(outcome.library.empty() ? "0" : "1", run.report["loaded"]);
+    EXPECT_EQ(outcome.library == "both" ? call : "", run.log);
+    return run;
+}
+
 } // namespace
 
 // Registration always clears the old classes and the host cache first, so
@@ -86,15 +102,8 @@ TEST(Adapter, RegistrationOutcomes)
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.library + " " + outcome.answer);
-        OneConfiguredPlugin();
-        ChildRun run = RunChild("register", outcome.library, outcome.answer);
-        ASSERT_EQ(0, run.exitCode);
-        EXPECT_EQ(outcome.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{outcome.box}, run.boxes);
-        EXPECT_EQ(outcome.point, run.report["point"]);
+        ChildRun run = ExpectOutcome("register", outcome, "DllRegisterServer entries=1 classes=0\n");
         EXPECT_EQ(outcome.registered, run.report["registered"]);
-        EXPECT_EQ(outcome.library.empty() ? "0" : "1", run.report["loaded"]);
-        bool called = outcome.library == "both";
-        EXPECT_EQ(called ? "DllRegisterServer entries=1 classes=0\n" : "", run.log);
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, PLUG_CLASS));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DX_CACHE));
         EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, ENTRY, "touch"));
@@ -123,15 +132,8 @@ TEST(Adapter, UnregistrationOutcomes)
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.library + " " + outcome.answer);
-        OneConfiguredPlugin();
-        ChildRun run = RunChild("unregister", outcome.library, outcome.answer);
-        ASSERT_EQ(0, run.exitCode);
-        EXPECT_EQ(outcome.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{outcome.box}, run.boxes);
-        EXPECT_EQ(outcome.point, run.report["point"]);
+        ChildRun run = ExpectOutcome("unregister", outcome, "DllUnregisterServer entries=1 classes=1\n");
         EXPECT_EQ("Unregister VST-DX DLL", run.report["operation"]);
-        EXPECT_EQ(outcome.library.empty() ? "0" : "1", run.report["loaded"]);
-        bool called = outcome.library == "both";
-        EXPECT_EQ(called ? "DllUnregisterServer entries=1 classes=1\n" : "", run.log);
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, PLUG_CLASS));
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DX_CACHE));
     }

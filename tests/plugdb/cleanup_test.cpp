@@ -1,8 +1,8 @@
 // The clean-up of the adapter's class keys and of the hosts' plug-in cache.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include "keys.h"
 #include "plugdb/cleanup.h"
+#include "support/registry.h"
 #include "wizard/state.h"
 
 using Names = std::vector<std::string>;

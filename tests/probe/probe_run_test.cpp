@@ -1,13 +1,13 @@
 // The probe inside the run's analysis step: a plug-in that faults at any
 // step is reported on the load-error page and stays loaded, is stored as bad
 // with what the probe had learnt, is skipped by later runs and is probed
-// again on request.
+// again on request; and the editor size a probed plug-in's entry keeps.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "plugins/fixtures.h"
-#include "resource.h"
+#include "probe/vst2.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
@@ -19,21 +19,13 @@ using namespace fixtures;
 
 namespace {
 
-struct LoadErrorPage {
-    std::string name;
-    std::string step;
-};
-
 // The analysis step for one DLL; the load-error pages it showed, each read
 // and closed with OK.
-std::vector<LoadErrorPage> Analyse(const std::string& path)
+std::vector<PluginStep> Analyse(const std::string& path)
 {
-    std::vector<LoadErrorPage> pages;
+    std::vector<PluginStep> pages;
     DialogScript script;
-    script.on("VST Plug-in Load Error", [&](HWND page) {
-        pages.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
-        Click(page, IDOK);
-    });
+    script.answerLoadErrors(&pages);
     AnalyseDll(path.c_str());
     return pages;
 }
@@ -86,11 +78,9 @@ TEST(ProbeInRun, FaultAtEachStepIsReportedAndStoredAsBadWithWhatWasLearnt)
         std::string base = std::string(c.fixture).substr(0, strlen(c.fixture) - 4);
         StartCallLog(path);
 
-        std::vector<LoadErrorPage> pages = Analyse(path);
+        std::vector<PluginStep> pages = Analyse(path);
 
-        ASSERT_EQ(1u, pages.size());
-        EXPECT_EQ(base, pages[0].name);
-        EXPECT_EQ(c.step, pages[0].step);
+        EXPECT_EQ((std::vector<PluginStep>{{base, c.step}}), pages);
         std::vector<std::string> calls = CallLog(path);
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(0u, calls.back().find("fault "));
@@ -131,12 +121,43 @@ TEST(ProbeInRun, BadPluginIsSkippedUntilFailedPluginsAreProbedAgain)
 
     // Asked to, the run probes it again: it faults again and stays bad.
     WizardOptions.rescanFailed = 1;
-    std::vector<LoadErrorPage> pages = Analyse(path);
-    ASSERT_EQ(1u, pages.size());
-    EXPECT_EQ("Open", pages[0].step);
+    EXPECT_EQ((std::vector<PluginStep>{{"fault_open", "Open"}}), Analyse(path));
     std::vector<std::string> calls = CallLog(path);
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ("fault access-violation", calls.back());
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isBad"));
     EXPECT_EQ(listed + 1, PluginList.count);
+}
+
+// The editor size the adapter opens a plug-in's editor at, as its entry
+// holds it: the right and bottom of the rectangle the editor gives (top and
+// left are not subtracted), nothing where it gives none, and for a plug-in
+// without an editor the adapter's own: 240 wide, 20 a parameter high.
+TEST(ProbeInRun, TheEntryHoldsTheSizeTheAdapterOpensTheEditorAt)
+{
+    struct Case {
+        const char* fixture;
+        long long cx, cy;
+    } cases[] = {
+        {"plain.dll", 240, 240},   // twelve parameters
+        {"no_params.dll", 240, 0},
+        {"synth.dll", SYNTH_RECT_RIGHT, SYNTH_RECT_BOTTOM},
+        {"rect_null.dll", 0, 0},
+        {"rect_untouched.dll", 0, 0},
+        // The rectangle's 16-bit numbers, negative, as 32-bit ones.
+        {"rect_negative.dll", 0xFFFF8000, 0xFFFFFFFF},
+    };
+    StartRun();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        std::string path = Installed(c.fixture, std::string("run_editor_") + c.fixture);
+        StartCallLog(path);
+        EXPECT_TRUE(Analyse(path).empty());
+        std::string key = EntryKeyOf(path);
+        EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, key, "isVst"));
+        EXPECT_EQ(c.cx, DwordAt(HKEY_LOCAL_MACHINE, key, "cxEditor"));
+        EXPECT_EQ(c.cy, DwordAt(HKEY_LOCAL_MACHINE, key, "cyEditor"));
+        EXPECT_EQ(DispatchLine(effClose), CallLog(path).back());
+        EXPECT_EQ(nullptr, GetModuleHandleA(path.c_str()));
+    }
 }

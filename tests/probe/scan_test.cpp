@@ -44,24 +44,6 @@ void OpenStatusLine()
     status = StatusLine();
 }
 
-Lines TakeFound()
-{
-    Lines found;
-    for (char* path : FoundDllList)
-        found.push_back(path);
-    EmptyPathList(FoundDllList);
-    return found;
-}
-
-// Scans a folder given as a search folder is: a 1024-byte text.
-Lines Scan(const std::string& folder)
-{
-    char* text = NewPathText(folder.c_str());
-    GetVstPaths(text);
-    FreePathText(text);
-    return TakeFound();
-}
-
 void MakeDir(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
 void MakeFile(const std::string& path) { WriteBytes(path, "x"); }
 
@@ -89,7 +71,7 @@ TEST(Scan, DllsBelowASubfolderComeBeforeTheFoldersOwnAndEveryFolderIsShown)
     MakeFile(r + "\\A\\B\\b.DLL");
     OpenStatusLine();
 
-    Lines found = Scan(r);
+    Lines found = ScanFolder(r);
 
     EXPECT_EQ((Lines{r + "\\A\\B\\b.DLL", r + "\\A\\a.dll", r + "\\r.dll"}), found);
     EXPECT_EQ((Lines{r, r + "\\A", r + "\\A\\B"}), status.texts);
@@ -125,7 +107,7 @@ TEST(Scan, EverythingNamedLikeADllIsListedAndFoldersAmongThemAreSearched)
     SetFileAttributesA((r + "\\.hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
     MakeFile(r + "\\.hidden\\h.dll");
 
-    Lines found = Scan(r);
+    Lines found = ScanFolder(r);
 
     ASSERT_EQ(6u, found.size());
     for (const char* name : {"\\x.dll", "\\x.dll\\inner.dll", "\\.dll", "\\empty.dll", "\\notes.dll", "\\.hidden\\h.dll"})
@@ -139,9 +121,9 @@ TEST(Scan, FoldersThatAreScannedTwiceListTheirDllsTwice)
     MakeDir(r + "\\A");
     MakeFile(r + "\\A\\a.dll");
 
-    Lines found = Scan(r);
-    Lines again = Scan(r);
-    Lines inner = Scan(r + "\\A");
+    Lines found = ScanFolder(r);
+    Lines again = ScanFolder(r);
+    Lines inner = ScanFolder(r + "\\A");
     EXPECT_EQ(Lines{r + "\\A\\a.dll"}, found);
     EXPECT_EQ(found, again);
     EXPECT_EQ(found, inner);
@@ -156,7 +138,7 @@ TEST(Scan, FolderThatCannotBeSearchedIsShownAndAddsNothing)
     for (const std::string& folder : {r + "\\missing", r + "\\file.dll", std::string("Q:\\nowhere")}) {
         SCOPED_TRACE(folder);
         status = StatusLine();
-        EXPECT_TRUE(Scan(folder).empty());
+        EXPECT_TRUE(ScanFolder(folder).empty());
         EXPECT_EQ(Lines{folder}, status.texts);
     }
 }
@@ -169,7 +151,7 @@ TEST(Scan, LongFolderTextsAreShownCutAndNeverOverrun)
     OpenStatusLine();
     std::string r = FreshDir("scan_long");
     std::string folder200 = r + "\\" + std::string(200 - r.size() - 1, 'a');
-    EXPECT_TRUE(Scan(folder200).empty());
+    EXPECT_TRUE(ScanFolder(folder200).empty());
     EXPECT_EQ(Lines{folder200.substr(0, 128)}, status.texts);
 
     // The folder's buffer ends right before a page that cannot be touched.
@@ -256,7 +238,7 @@ TEST(Scan, LinksThatLeadBackIntoTheWalkAreNotFollowed)
     ASSERT_TRUE(MakeLink(r + "\\sub", "self", r + "\\sub"));
     ASSERT_TRUE(MakeLink(r, "side", r + "\\sub"));   // no loop: walked like any folder
 
-    Lines found = Scan(r);
+    Lines found = ScanFolder(r);
 
     std::sort(found.begin(), found.end());
     EXPECT_EQ((Lines{r + "\\r.dll", r + "\\side\\s.dll", r + "\\sub\\s.dll"}), found);

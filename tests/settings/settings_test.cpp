@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 #include "support/registry.h"
-#include "support/state.h"
 #include "wizard/registry.h"
 #include "wizard/settings.h"
+#include "wizard/stages.h"
 #include "wizard/state.h"
 
 using Lines = std::vector<std::string>;
@@ -17,11 +17,11 @@ namespace {
 
 const char VST_KEY[] = "Software\\Vst";
 
-// Loads the search folders as the run does; the list is emptied first and
+// Loads the search folders as the run does; the lists are emptied first and
 // the "Paths" key handed back is closed unless the caller wants it.
 Lines LoadFolders(HKEY* paths = nullptr)
 {
-    EmptyPathList(SearchPathList);
+    ReleaseLists();
     RegKey key = LoadSearchPaths();
     Lines folders;
     for (char* folder : SearchPathList)

@@ -100,6 +100,35 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+void WalkInto(const std::string& folder, std::vector<std::string>& found)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name != "." && name != "..")
+                WalkInto(folder + "\\" + name, found);
+        } else if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".dll") == 0) {
+            found.push_back(folder + "\\" + name);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+} // namespace
+
+std::vector<std::string> BareWalk(const std::string& folder)
+{
+    std::vector<std::string> found;
+    WalkInto(folder, found);
+    return found;
+}
+
 long RunProcess(const std::string& commandLine, DWORD timeoutMs)
 {
     STARTUPINFOA startup{};

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // The folder of the running test program (the build's bin folder, where the
 // program, the fixture plug-ins and the doubles are built).
@@ -28,6 +29,9 @@ bool InstallWizard(const std::string& folder);
 // addresses the loader puts in their slots.
 bool DropImportNameTables(const std::string& path);
 bool FileExists(const std::string& path);
+// Every DLL below folder, found by a bare recursive FindFirstFileA walk:
+// the floor the benchmarks hold the scan against.
+std::vector<std::string> BareWalk(const std::string& folder);
 // Starts a command line and waits for it. The exit code, or -1 when it did
 // not end within the timeout (it is then killed).
 long RunProcess(const std::string& commandLine, DWORD timeoutMs = 60000);

@@ -1,4 +1,5 @@
 #include "support/registry.h"
+#include <sddl.h>
 #include "plugdb/record.h"
 #include "wizard/state.h"
 
@@ -114,4 +115,25 @@ std::string EntryKeyOf(const std::string& dllPath)
         lstrcpynA(shortPath, dllPath.c_str(), sizeof shortPath);
     std::string base = strrchr(shortPath, '\\') + 1;
     return std::string(PLUGINS_KEY "\\") + base.substr(0, base.rfind('.'));
+}
+
+UndeletableKey::UndeletableKey(HKEY root, const std::string& path) : root_(root), path_(path)
+{
+    MakeKey(root, path + "\\inner");
+    HKEY key;
+    PSECURITY_DESCRIPTOR denyListing;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x8;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                 &denyListing, nullptr)) {
+            RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, denyListing);
+            LocalFree(denyListing);
+        }
+        RegCloseKey(key);
+    }
+}
+
+UndeletableKey::~UndeletableKey()
+{
+    RegDeleteKeyA(root_, (path_ + "\\inner").c_str());
+    RegDeleteKeyA(root_, path_.c_str());
 }

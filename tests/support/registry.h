@@ -27,3 +27,17 @@ void MakeKey(HKEY root, const std::string& path);
 // without the extension, found here through the whole path's short form; a
 // file that is not there goes by its long name.
 std::string EntryKeyOf(const std::string& dllPath);
+
+// A key that cannot be deleted: it has a subkey, and nobody may list its
+// subkeys. Removed again, subkey first, when it goes.
+class UndeletableKey {
+public:
+    UndeletableKey(HKEY root, const std::string& path);
+    ~UndeletableKey();
+    UndeletableKey(const UndeletableKey&) = delete;
+    UndeletableKey& operator=(const UndeletableKey&) = delete;
+
+private:
+    HKEY root_;
+    std::string path_;
+};

@@ -11,20 +11,16 @@
 #include "probe/guard.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
-#include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/state.h"
 #include "wizard/report.h"
 #include "wizard/run.h"
+#include "wizard/stages.h"
 #include "wizard/state.h"
 
 namespace {
-
-struct LoadErrorSeen {
-    std::string name, step;
-};
 
 class AnalysisTest : public ::testing::Test {
 protected:
@@ -34,21 +30,13 @@ protected:
         StartFreshRun();
         DefaultRecord.registerAsPlug = 1;
         folder = FreshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        script.on("VST Plug-in Load Error", [this](HWND page) { AnswerLoadError(page); });
+        script.answerLoadErrors(&loadErrors);
     }
     void TearDown() override
     {
-        ClearReport();
-        EmptyPathList(FoundDllList);
+        ReleaseLists();
         tellLostName = nullptr;
         ClearProgramKeys();
-    }
-
-    void AnswerLoadError(HWND page)
-    {
-        loadErrors.push_back({ItemText(page, IDC_LOAD_ERROR_NAME), ItemText(page, IDC_LOAD_ERROR_STEP)});
-        Click(page, IDOK);
-        script.on("VST Plug-in Load Error", [this](HWND next) { AnswerLoadError(next); });
     }
 
     // Copies a fixture plug-in into this test's folder under a file name.
@@ -59,9 +47,15 @@ protected:
         return path;
     }
 
-    // An entry as an earlier run left it.
-    std::string StoreEntry(const std::string& path, DWORD isVst, DWORD isBad)
+    struct Known {
+        std::string path, entry;
+    };
+
+    // A DLL with an entry as an earlier run left it, then analysed.
+    Known AnalyseKnown(const char* fixture, const std::string& fileName, DWORD isVst, DWORD isBad,
+                       const std::string& sub = "")
     {
+        std::string path = Plant(fixture, fileName, sub);
         std::string entry = EntryKeyOf(path);
         SetDword(HKEY_LOCAL_MACHINE, entry, "isVst", isVst);
         SetDword(HKEY_LOCAL_MACHINE, entry, "isBad", isBad);
@@ -74,7 +68,8 @@ protected:
         SetDword(HKEY_LOCAL_MACHINE, entry, "nrpnPassThrough", 1);
         SetDword(HKEY_LOCAL_MACHINE, entry, "cxEditor", 999);
         SetDword(HKEY_LOCAL_MACHINE, entry, "wantEvents", 1);
-        return entry;
+        AnalyseDll(path.c_str());
+        return {path, entry};
     }
 
     long long Value(const std::string& entry, const char* name) { return DwordAt(HKEY_LOCAL_MACHINE, entry, name); }
@@ -90,19 +85,15 @@ protected:
         return root;
     }
 
-    // The run's scan of one search folder, then the analysis of every DLL it
-    // found, from an empty report and lists.
+    // The run's stages from the scan to the sweep, with one search folder,
+    // from an empty report and lists.
     void ScanAndAnalyse(const std::string& searched)
     {
-        ClearReport();
-        EmptyPathList(FoundDllList);
-        EmptyPluginList();
-        tellLostName = ReportLostName;
-        char* text = NewPathText(searched.c_str());
-        GetVstPaths(text);
-        FreePathText(text);
-        for (char* path : FoundDllList)
-            AnalyseDll(path);
+        ReleaseLists();
+        SearchPathList.append(NewPathText(searched.c_str()));
+        ScanFolders();
+        AnalyseFoundDlls();
+        SweepUntouched();
     }
 
     std::vector<PluginRecord> Listed()
@@ -115,7 +106,7 @@ protected:
 
     std::string folder;
     DialogScript script;
-    std::vector<LoadErrorSeen> loadErrors;
+    std::vector<PluginStep> loadErrors;
 };
 
 } // namespace
@@ -159,9 +150,7 @@ TEST_F(AnalysisTest, ANewInstrumentIsConfiguredAsAStereoSynthButAKnownOneKeepsIt
     EXPECT_EQ(1, Value(EntryKeyOf(fresh), "forceStereo"));
 
     WizardOptions.rescanExisting = 1;
-    std::string known = Plant("synth.dll", "synth2.dll", "\\known");
-    std::string entry = StoreEntry(known, 1, 0);
-    AnalyseDll(known.c_str());
+    std::string entry = AnalyseKnown("synth.dll", "synth2.dll", 1, 0, "\\known").entry;
     EXPECT_EQ(1, Value(entry, "isSynth"));
     EXPECT_EQ(0, Value(entry, "registerAsSynth"));
     EXPECT_EQ(0, Value(entry, "forceStereo"));
@@ -183,9 +172,7 @@ TEST_F(AnalysisTest, ANewPluginThatFaultsIsReportedStoredBadAndListed)
     std::string entry = EntryKeyOf(path);
     AnalyseDll(path.c_str());
 
-    ASSERT_EQ(1u, loadErrors.size());
-    EXPECT_EQ("Crashing Plug", loadErrors[0].name);
-    EXPECT_EQ("Main Call", loadErrors[0].step);
+    EXPECT_EQ((std::vector<PluginStep>{{"Crashing Plug", "Main Call"}}), loadErrors);
     EXPECT_EQ(1, Value(entry, "isBad"));
     EXPECT_EQ(1, Value(entry, "isVst"));
     EXPECT_EQ(1, Value(entry, "registerAsPlug"));   // from the defaults
@@ -197,10 +184,8 @@ TEST_F(AnalysisTest, ANewPluginThatFaultsIsReportedStoredBadAndListed)
 
 TEST_F(AnalysisTest, AKnownBadPluginIsSkippedUnlessFailedOnesAreRescanned)
 {
-    std::string path = Plant("fault_main.dll", "bad.dll");
-    std::string entry = StoreEntry(path, 1, 1);
     TraceFailurePoint("before");
-    AnalyseDll(path.c_str());
+    std::string entry = AnalyseKnown("fault_main.dll", "bad.dll", 1, 1).entry;
     EXPECT_TRUE(loadErrors.empty()) << "a skipped plug-in was loaded";
     EXPECT_EQ(1, Value(entry, "touch"));
     EXPECT_EQ("Stored Name", Text(entry, "FullName"));
@@ -208,10 +193,8 @@ TEST_F(AnalysisTest, AKnownBadPluginIsSkippedUnlessFailedOnesAreRescanned)
     EXPECT_STREQ("before", FailureTrace.traceFailurePoint);
 
     // Rescanning failed plug-ins probes it again; once it loads it is good.
-    std::string healed = Plant("plain.dll", "healed.dll");
-    std::string healedEntry = StoreEntry(healed, 1, 1);
     WizardOptions.rescanFailed = 1;
-    AnalyseDll(healed.c_str());
+    std::string healedEntry = AnalyseKnown("plain.dll", "healed.dll", 1, 1).entry;
     EXPECT_EQ(0, Value(healedEntry, "isBad"));
     EXPECT_EQ(fixtures::PLAIN_UNIQUE_ID, Value(healedEntry, "uniqueId"));
     EXPECT_EQ(0, Value(healedEntry, "registerAsPlug"));   // the stored options stay
@@ -221,9 +204,7 @@ TEST_F(AnalysisTest, AKnownBadPluginIsSkippedUnlessFailedOnesAreRescanned)
 
 TEST_F(AnalysisTest, AKnownPluginIsOnlyTouchedAndItsStoredRecordWrittenBack)
 {
-    std::string path = Plant("fault_main.dll", "known.dll");
-    std::string entry = StoreEntry(path, 1, 0);
-    AnalyseDll(path.c_str());
+    std::string entry = AnalyseKnown("fault_main.dll", "known.dll", 1, 0).entry;
     EXPECT_TRUE(loadErrors.empty()) << "a known plug-in was loaded";
     EXPECT_EQ(1, Value(entry, "touch"));
     EXPECT_EQ("Stored Name", Text(entry, "FullName"));
@@ -234,21 +215,17 @@ TEST_F(AnalysisTest, AKnownPluginIsOnlyTouchedAndItsStoredRecordWrittenBack)
     EXPECT_EQ(0u, Listed()[0].isNew);
 
     // A stored entry that says it is no plug-in is deleted.
-    std::string other = Plant("plain.dll", "other.dll");
-    std::string otherEntry = StoreEntry(other, 0, 0);
-    AnalyseDll(other.c_str());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, otherEntry));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, AnalyseKnown("plain.dll", "other.dll", 0, 0).entry));
     EXPECT_EQ(1u, PluginList.count);
 }
 
 TEST_F(AnalysisTest, RescanningAKnownPluginRefreshesItsFileFieldsAndPropertiesButKeepsItsOptions)
 {
     WizardOptions.rescanExisting = 1;
-    std::string path = Plant("plain.dll", "Plain Again.dll");
-    std::string entry = StoreEntry(path, 1, 0);
-    AnalyseDll(path.c_str());
+    Known known = AnalyseKnown("plain.dll", "Plain Again.dll", 1, 0);
+    const std::string& entry = known.entry;
     EXPECT_EQ("Plain Again", Text(entry, "FullName"));
-    EXPECT_EQ(path, Text(entry, "FullPath"));
+    EXPECT_EQ(known.path, Text(entry, "FullPath"));
     EXPECT_EQ(fixtures::PLAIN_PARAMS, Value(entry, "numParams"));
     EXPECT_EQ(0, Value(entry, "wantEvents"));   // it never asks for MIDI
     EXPECT_EQ(0, Value(entry, "registerAsPlug"));
@@ -261,30 +238,21 @@ TEST_F(AnalysisTest, RescanningAKnownPluginRefreshesItsFileFieldsAndPropertiesBu
 TEST_F(AnalysisTest, ARescannedKnownDllThatNoLongerLoadsKeepsOrLosesItsEntryByItsStoredMark)
 {
     WizardOptions.rescanExisting = 1;
-    std::string kept = Plant("noentry.dll", "kept.dll");
-    std::string keptEntry = StoreEntry(kept, 1, 0);
-    AnalyseDll(kept.c_str());
-    EXPECT_EQ(kept, Text(keptEntry, "FullPath"));   // new file fields
-    EXPECT_EQ("kept", Text(keptEntry, "FullName"));
-    EXPECT_EQ(1, Value(keptEntry, "touch"));
+    Known kept = AnalyseKnown("noentry.dll", "kept.dll", 1, 0);
+    EXPECT_EQ(kept.path, Text(kept.entry, "FullPath"));   // new file fields
+    EXPECT_EQ("kept", Text(kept.entry, "FullName"));
+    EXPECT_EQ(1, Value(kept.entry, "touch"));
     EXPECT_EQ(1u, PluginList.count);
 
-    std::string gone = Plant("noentry.dll", "gone.dll");
-    std::string goneEntry = StoreEntry(gone, 0, 0);
-    AnalyseDll(gone.c_str());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, goneEntry));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, AnalyseKnown("noentry.dll", "gone.dll", 0, 0).entry));
     EXPECT_EQ(1u, PluginList.count);
 }
 
 TEST_F(AnalysisTest, ARescannedKnownPluginThatFaultsIsStoredBadWithItsOptions)
 {
     WizardOptions.rescanExisting = 1;
-    std::string path = Plant("fault_open.dll", "opens badly.dll");
-    std::string entry = StoreEntry(path, 1, 0);
-    AnalyseDll(path.c_str());
-    ASSERT_EQ(1u, loadErrors.size());
-    EXPECT_EQ("opens badly", loadErrors[0].name);
-    EXPECT_EQ("Open", loadErrors[0].step);
+    std::string entry = AnalyseKnown("fault_open.dll", "opens badly.dll", 1, 0).entry;
+    EXPECT_EQ((std::vector<PluginStep>{{"opens badly", "Open"}}), loadErrors);
     EXPECT_EQ(1, Value(entry, "isBad"));
     EXPECT_EQ(1, Value(entry, "isVst"));
     EXPECT_EQ(0, Value(entry, "registerAsPlug"));

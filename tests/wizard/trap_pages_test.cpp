@@ -75,15 +75,15 @@ int RunChild(const std::string& scenario, const std::string& file)
         // A page whose procedure faults (or throws) when OK is pressed.
         static DLGPROC proc = scenario == "fault-in-dialog" ? GuardedDialogProc<FaultyMessage>
                                                              : GuardedDialogProc<ThrowingMessage>;
-        script.on("VST Plug-in Load Error", [](HWND page) { Click(page, IDOK); })
-            .on("Tandrel - Exception", RecordExceptionPage(file));
+        script.on(LOAD_ERROR, [](HWND page) { Click(page, IDOK); })
+            .on(EXCEPTION, RecordExceptionPage(file));
         if (!Trapped([] { ShowDialog(IDD_LOAD_ERROR, proc); }))
             ShowExceptionPage();
         return 3;   // the guard ends the process before this
     }
     if (scenario == "fault-on-exception-page") {
         HWND faulting = FaultingWindow();
-        script.on("Tandrel - Exception", [file, faulting](HWND) {
+        script.on(EXCEPTION, [file, faulting](HWND) {
             WriteBytes(file, "page shown");
             PostMessageA(faulting, WM_USER, 0, 0);
         });
@@ -120,7 +120,7 @@ TEST(LoadErrorPage, ShowsThePluginAndTheProbeStepAndClosesOnlyThroughOk)
     TraceProbeStep("Main Call");
     std::string shownName, shownStep, traceWhileOpen;
     DialogScript script;
-    script.on("VST Plug-in Load Error", [&](HWND page) {
+    script.on(LOAD_ERROR, [&](HWND page) {
               shownName = ItemText(page, IDC_LOAD_ERROR_NAME);
               shownStep = ItemText(page, IDC_LOAD_ERROR_STEP);
               SaveScreenshot(page, "load_error_page");
@@ -143,7 +143,7 @@ TEST(ExceptionPage, ShowsTheTraceAsTheTrapLeftItAndWritesNoTraceOfItsOwn)
     moduleInstance = GetModuleHandleA(nullptr);
     std::string operation, point;
     DialogScript script;
-    script.on("Tandrel - Exception", [&](HWND page) {
+    script.on(EXCEPTION, [&](HWND page) {
               operation = ItemText(page, IDC_EXCEPTION_OPERATION);
               point = ItemText(page, IDC_EXCEPTION_POINT);
               SaveScreenshot(page, "exception_page");

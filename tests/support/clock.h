@@ -1,4 +1,4 @@
-// The benchmarks' clock.
+// The clock of the benchmarks and of the run's time to its finished page.
 #pragma once
 #include <windows.h>
 

@@ -111,6 +111,13 @@ std::string WindowText(HWND window)
     return text;
 }
 
+std::string Caption(HWND window)
+{
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
 std::string ItemText(HWND dialog, int id)
 {
     HWND item = GetDlgItem(dialog, id);

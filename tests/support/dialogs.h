@@ -13,6 +13,10 @@
 // Nothing here waits more than a few seconds for a window that hangs.
 
 std::string WindowText(HWND window);
+// A window's title as the system keeps it. For a window of another process
+// nothing is sent to it, so a program whose thread is busy (the wizard
+// analysing plug-ins) is neither held up nor holds the caller up.
+std::string Caption(HWND window);
 // A control's text; "<no control N>" when the dialog has none with that id.
 std::string ItemText(HWND dialog, int id);
 

@@ -23,7 +23,7 @@ BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM parameter)
         return TRUE;
     if (std::find(search->met->begin(), search->met->end(), window) != search->met->end())
         return TRUE;
-    std::string caption = WindowText(window);
+    std::string caption = Caption(window);
     if (std::find(search->captions->begin(), search->captions->end(), caption) == search->captions->end())
         return TRUE;
     search->found = window;

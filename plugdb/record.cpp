@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include "plugdb/adapter.h"
+#include "plugdb/shortnames.h"
 #include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
@@ -214,15 +215,11 @@ void FillFileFields(PluginRecord& record, const char* entryName, const char* pat
 bool MakeEntryName(const char* path, char (&name)[10])
 {
     // The short form's last part is the file's own short name, which the
-    // directory entry carries; looking it up alone spares resolving every
-    // folder of the path. (A name with wildcards would match other files.)
-    WIN32_FIND_DATAA file;
-    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
-    if (find.isOpen()) {
-        const char* shortName = file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName;
-        if (BaseName(shortName, name))
-            return true;
-    }
+    // directory entry carries: looking that up spares resolving every folder
+    // of the path.
+    char shortName[MAX_PATH];
+    if (ShortNameOf(path, shortName) && BaseName(shortName, name))
+        return true;
     // No short name to be had: the long name stands in for it.
     return BaseName(path, name);
 }

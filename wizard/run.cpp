@@ -6,6 +6,7 @@
 #include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
+#include "plugdb/shortnames.h"
 #include "plugdb/sweep.h"
 #include "probe/frame.h"
 #include "probe/guard.h"
@@ -95,6 +96,7 @@ void AnalyseFoundDlls()
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_STATUS, "Analysing plugins...");
     ClearTouchFlags();
     ReserveReport(FoundDllList.count);
+    FolderListings listings;
     for (char* path : FoundDllList)
         AnalyseDll(path);
 

@@ -32,11 +32,21 @@ void ShowFolder(const char* folder)
     SendMessageA(status, WM_PAINT, 0, 0);
 }
 
+// The longest pattern a folder is searched with.
+const char DLL_PATTERN[] = "\\*.dll";
+
 // The file system's own answer, not the enumeration record's.
 DWORD FolderAttributes(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? attributes : 0;
+}
+
+// A folder the ANSI calls also search: a path a few characters short of
+// their limit still opens, but the patterns made from it do not.
+DWORD SearchableFolder(const char* path)
+{
+    return strlen(path) + strlen(DLL_PATTERN) < MAX_PATH ? FolderAttributes(path) : 0;
 }
 
 // A folder the walk is inside of, and where it is on disk once asked.
@@ -96,11 +106,11 @@ void ScanSubfolders(const char* folder, Visit* visit)
     if (!find.isOpen())
         return;
     do {
-        DWORD attributes = Compose(path, folder, "\\", entry.cFileName) ? FolderAttributes(path) : 0;
+        DWORD attributes = Compose(path, folder, "\\", entry.cFileName) ? SearchableFolder(path) : 0;
         // A name lost to the code page, or a path too long for the system:
         // the short name may still reach the folder.
         if (!attributes && entry.cAlternateFileName[0] && Compose(path, folder, "\\", entry.cAlternateFileName))
-            attributes = FolderAttributes(path);
+            attributes = SearchableFolder(path);
         if (!attributes) {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && NameLost(entry.cFileName))
                 TellLost(path, folder, entry.cFileName, true);
@@ -128,7 +138,7 @@ bool LongNameServes(const char* path, const WIN32_FIND_DATAA& entry)
 void CollectDlls(const char* folder)
 {
     char path[PATH_TEXT_SIZE];
-    if (!Compose(path, folder, "\\*.dll"))
+    if (!Compose(path, folder, DLL_PATTERN))
         return;
     WIN32_FIND_DATAA entry;
     FindHandle find(FindFirstFileA(path, &entry));

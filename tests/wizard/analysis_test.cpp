@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 #include "plugins/fixtures.h"
 #include "probe/guard.h"
@@ -362,12 +363,13 @@ TEST_F(AnalysisTest, APluginsFloatingPointStateDoesNotOutliveItsProbe)
 // several folders there give that name: it is then reported.
 TEST_F(AnalysisTest, NamesOutsideTheCodePageAreReachedByTheirShortNames)
 {
-    const struct {
-        const wchar_t* plant;   // the plug-in, below the row's folder
+    struct Row {
+        std::wstring plant;     // the plug-in, below the row's folder
         const wchar_t* beside;  // another folder made there, or null
         const char* searched;   // the search folder below the row's folder
         const char* fullName;   // the record's name; null when the search folder is reported
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {L"Русский\\Эхо.dll", nullptr, "", "???"},
         {L"日本語\\音\\リバーブ.dll", nullptr, "", "????"},
         {L"Snow ☃ Verb.dll", nullptr, "", "Snow ? Verb"},
@@ -376,6 +378,13 @@ TEST_F(AnalysisTest, NamesOutsideTheCodePageAreReachedByTheirShortNames)
         {L"Папка\\plain.dll", nullptr, "\\?????", "plain"},
         {L"Каталог\\plain.dll", L"Деревня", "\\???????", nullptr},
     };
+    // A folder whose path still opens but whose search pattern would pass
+    // the limit, wherever the test folder lies.
+    for (auto edge : {std::make_pair(MAX_PATH - 6, "Edge"), std::make_pair(MAX_PATH - 1, "Brink")}) {
+        size_t root = folder.size() + 1 + std::to_string(rows.size() + 1).size();
+        std::wstring dll(edge.second, edge.second + strlen(edge.second));
+        rows.push_back({std::wstring(edge.first - root - 1, L'x') + L"\\" + dll + L".dll", nullptr, "", edge.second});
+    }
     int n = 0;
     for (const auto& row : rows) {
         std::string root = RowFolder(++n, row.plant);

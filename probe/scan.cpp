@@ -6,7 +6,7 @@
 #include "wizard/state.h"
 #include "wizard/text.h"
 
-void (*tellLostName)(const char* path, bool folder, bool several);
+void (*tellLostName)(const char* path, LostEntry why);
 
 namespace {
 
@@ -42,11 +42,16 @@ DWORD FolderAttributes(const char* path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? attributes : 0;
 }
 
-// A folder the ANSI calls also search: a path a few characters short of
-// their limit still opens, but the patterns made from it do not.
+// A path a few characters short of the ANSI calls' limit still opens, but
+// the patterns made from it do not.
+bool TooLongToSearch(const char* path)
+{
+    return strlen(path) + strlen(DLL_PATTERN) >= MAX_PATH;
+}
+
 DWORD SearchableFolder(const char* path)
 {
-    return strlen(path) + strlen(DLL_PATTERN) < MAX_PATH ? FolderAttributes(path) : 0;
+    return TooLongToSearch(path) ? 0 : FolderAttributes(path);
 }
 
 // A folder the walk is inside of, and where it is on disk once asked.
@@ -85,13 +90,18 @@ bool LeadsBack(const char* link, Visit* visit)
 }
 
 // An entry the scan can neither search nor list, to whoever listens.
-void TellLost(char (&path)[PATH_TEXT_SIZE], const char* folder, const char* name, bool isFolder)
+void TellLost(char (&path)[PATH_TEXT_SIZE], const char* folder, const char* name, LostEntry why)
 {
     if (tellLostName && Compose(path, folder, "\\", name))
-        tellLostName(path, isFolder, false);
+        tellLostName(path, why);
 }
 
 void ScanFolder(char* folder, Visit* above);
+
+bool IsDots(const char* name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
 
 // Every subfolder first, each scanned whole before the next. One buffer
 // serves for the pattern and then for each entry's path, to keep the
@@ -112,13 +122,16 @@ void ScanSubfolders(const char* folder, Visit* visit)
         if (!attributes && entry.cAlternateFileName[0] && Compose(path, folder, "\\", entry.cAlternateFileName))
             attributes = SearchableFolder(path);
         if (!attributes) {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && NameLost(entry.cFileName))
-                TellLost(path, folder, entry.cFileName, true);
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(entry.cFileName))
+                continue;
+            if (NameLost(entry.cFileName))
+                TellLost(path, folder, entry.cFileName, LOST_FOLDER_NAME);
+            else if (Compose(path, folder, "\\", entry.cFileName) && TooLongToSearch(path))
+                TellLost(path, folder, entry.cFileName, LOST_LONG_FOLDER);
             continue;
         }
         TraceOperation("Get VST Paths (inner scan)");
-        if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0
-            && !((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsBack(path, visit)))
+        if (!IsDots(entry.cFileName) && !((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsBack(path, visit)))
             ScanFolder(path, visit);
         TraceOperation("Get VST Paths (dir)");
     } while (FindNextFileA(find, &entry));
@@ -151,7 +164,7 @@ void CollectDlls(const char* folder)
             && Compose(path, folder, "\\", entry.cAlternateFileName)) {
             FoundDllList.append(NewPathText(path));
         } else if (lost) {
-            TellLost(path, folder, entry.cFileName, false);
+            TellLost(path, folder, entry.cFileName, LOST_DLL_NAME);
         } else if (composed) {
             FoundDllList.append(NewPathText(path));
         }
@@ -200,7 +213,7 @@ void GetVstPaths(char* folder)
         if (reach == FOLDER_REACHED)
             return WalkFolder(reached, nullptr);
         if (tellLostName && reach != FOLDER_MISSING)
-            tellLostName(folder, true, reach == FOLDER_SEVERAL);
+            tellLostName(folder, reach == FOLDER_SEVERAL ? LOST_SEARCH_FOLDER : LOST_FOLDER_NAME);
     }
     WalkFolder(folder, nullptr);
 }

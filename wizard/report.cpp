@@ -91,11 +91,15 @@ void ReportKeptLoaded(unsigned leftBehind)
         entries.back().leftBehind = static_cast<unsigned char>(leftBehind);
 }
 
-void ReportLostName(const char* path, bool folder, bool several)
+void ReportLostName(const char* path, LostEntry why)
 {
     // No FoundDllList text holds the path: the entry keeps its own.
     char* own = NewText(path);
-    entries.push_back({own, own, several ? 1u : 0u, folder ? DLL_FOLDER_LOST : DLL_NAME_LOST, 0});
+    DllResult result = why == LOST_DLL_NAME      ? DLL_NAME_LOST
+                       : why == LOST_LONG_FOLDER ? DLL_FOLDER_TOO_LONG
+                                                 : DLL_FOLDER_LOST;
+    DWORD detail = why == LOST_SEARCH_FOLDER ? 1 : why == LOST_LONG_FOLDER ? static_cast<DWORD>(strlen(path)) : 0;
+    entries.push_back({own, own, detail, result, 0});
 }
 
 void ClearReport()

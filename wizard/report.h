@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <cstddef>
 #include "probe/outcome.h"
+#include "probe/scan.h"
 
 // What a result's text takes from its entry: nothing; the entry's own text
 // (%s); the detail (a number; the longest path the system loads follows it,
@@ -75,7 +76,11 @@ enum ResultFill { FILL_NONE, FILL_TEXT, FILL_DETAIL, FILL_TEXT_DETAIL, FILL_MESS
       "that name: rename it, then choose it again on the search-path page", \
       "A folder whose name cannot be written in this system's code page, on a drive that keeps no short (8.3) " \
       "names, so its DLLs cannot be searched: rename it, or turn on short names for the drive and copy it there " \
-      "again")
+      "again") \
+    /* detail: the path's length */ \
+    X(DLL_FOLDER_TOO_LONG, NO_END, NO_FINDING, FILL_DETAIL, \
+      "A folder whose path is too long to search (%lu characters), and no short (8.3) names shorten it: move " \
+      "its DLLs to a folder with a shorter path", nullptr)
 
 #define DLL_RESULT_NAME(result, ...) result,
 enum DllResult : unsigned char { DLL_RESULTS(DLL_RESULT_NAME) };
@@ -101,9 +106,8 @@ void ReportProbeEnd(const char* path, const ProbeOutcome& outcome);
 void ReportTrap(const char* path, DWORD exceptionCode, const char* step);
 // The DLL reported last stayed loaded, for what it left behind.
 void ReportKeptLoaded(unsigned leftBehind);
-// What the scan can neither search nor list: a DLL or folder whose name the
-// code page cannot write and no short name reaches.
-void ReportLostName(const char* path, bool folder, bool several);
+// What the scan can neither search nor list, and why.
+void ReportLostName(const char* path, LostEntry why);
 void ClearReport();
 
 unsigned ReportCount();

@@ -420,6 +420,31 @@ TEST_F(AnalysisTest, NamesOutsideTheCodePageAreReachedByTheirShortNames)
     EXPECT_TRUE(loadErrors.empty());
 }
 
+// Folders whose names are their own short names, nested until the path is
+// too long to search: the folder where that happens is reported, not passed
+// over.
+TEST_F(AnalysisTest, AFolderNoShortNameBringsWithinReachIsReported)
+{
+    std::string root = folder + "\\1";
+    std::string tooLong = root;
+    std::wstring below;
+    while (tooLong.size() + strlen("\\*.dll") < MAX_PATH) {
+        tooLong += "\\DEEPDEEP";
+        below += L"DEEPDEEP\\";
+    }
+    RowFolder(1, below + L"plain.dll");
+    ScanAndAnalyse(root);
+
+    ASSERT_EQ(1u, ReportCount());
+    EXPECT_EQ(tooLong, ReportAt(0).path);
+    EXPECT_EQ(DLL_FOLDER_TOO_LONG, ReportAt(0).result);
+    char text[512];
+    DescribeDll(ReportAt(0), text, sizeof text);
+    std::string told = "A folder whose path is too long to search (" + std::to_string(tooLong.size()) + " characters)";
+    EXPECT_EQ(told, std::string(text).substr(0, told.size()));
+    EXPECT_EQ(0u, PluginList.count);
+}
+
 // Latin-1 letters are inside the code page: the paths stay the long ones,
 // with no short form anywhere.
 TEST_F(AnalysisTest, NamesInsideTheCodePageKeepTheirLongPaths)

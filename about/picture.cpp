@@ -1,4 +1,5 @@
 #include "about/picture.h"
+#include "wizard/handles.h"
 
 namespace {
 
@@ -15,12 +16,11 @@ void DrawScaled(HWND picture, HDC dc)
 {
     HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP size;
-    HDC source = CreateCompatibleDC(dc);
-    if (!bitmap || !source || !GetObjectA(bitmap, sizeof size, &size)) {
-        if (source)
-            DeleteDC(source);
+    if (!bitmap || !GetObjectA(bitmap, sizeof size, &size))
         return;
-    }
+    MemoryDc source(CreateCompatibleDC(dc));
+    if (!source.isOpen())
+        return;
     HGDIOBJ old = SelectObject(source, bitmap);
     RECT frame;
     GetClientRect(picture, &frame);
@@ -28,7 +28,6 @@ void DrawScaled(HWND picture, HDC dc)
     SetBrushOrgEx(dc, 0, 0, nullptr);
     StretchBlt(dc, 0, 0, frame.right, frame.bottom, source, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
     SelectObject(source, old);
-    DeleteDC(source);
 }
 
 LRESULT CALLBACK ScaledPictureProc(HWND picture, UINT message, WPARAM wParam, LPARAM lParam)

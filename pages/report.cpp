@@ -1,7 +1,7 @@
 // The report of what became of every DLL the scan found: one row per DLL
 // that is not on the list page, or is on it marked bad or kept loaded, in
-// scan order. Copy
-// puts every DLL found on the clipboard, a line each, for a support e-mail.
+// scan order. Copy puts every DLL found on the clipboard, a line each, for a
+// support e-mail.
 #include <windows.h>
 #include <commctrl.h>
 #include <algorithm>

@@ -4,7 +4,6 @@
 #include <cstring>
 #include "plugdb/adapter.h"
 #include "plugdb/shortnames.h"
-#include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
@@ -203,8 +202,7 @@ void FillFileFields(PluginRecord& record, const char* entryName, const char* pat
     // through its short name (which has a "~"): the name shown is still the
     // long one, as the code page writes it.
     WIN32_FIND_DATAA file;
-    FindHandle find(strchr(name, '~') && !strpbrk(path, "*?") ? FindFirstFileA(path, &file) : INVALID_HANDLE_VALUE);
-    if (find.isOpen() && _stricmp(name, file.cAlternateFileName) == 0)
+    if (strchr(name, '~') && DirectoryEntryOf(path, file) && _stricmp(name, file.cAlternateFileName) == 0)
         name = file.cFileName;
     CopyText(record.FullName, name);
     if (char* dot = strrchr(record.FullName, '.'))

@@ -58,14 +58,18 @@ bool FromListing(const char* path, char (&name)[MAX_PATH])
 
 } // namespace
 
+bool DirectoryEntryOf(const char* path, WIN32_FIND_DATAA& file)
+{
+    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
+    return find.isOpen();
+}
+
 bool ShortNameOf(const char* path, char (&name)[MAX_PATH])
 {
     if (listing && FromListing(path, name))
         return true;
-    // A name with wildcards would match other files.
     WIN32_FIND_DATAA file;
-    FindHandle find(strpbrk(path, "*?") ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &file));
-    if (!find.isOpen())
+    if (!DirectoryEntryOf(path, file))
         return false;
     CopyText(name, file.cAlternateFileName[0] ? file.cAlternateFileName : file.cFileName);
     return true;

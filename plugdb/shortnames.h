@@ -2,6 +2,10 @@
 #pragma once
 #include <windows.h>
 
+// The directory entry of the file at path. False when there is none, or when
+// path has wildcards (it would match other files).
+bool DirectoryEntryOf(const char* path, WIN32_FIND_DATAA& file);
+
 // The short name of the file at path, or its long name when it has none
 // (it is already a valid 8.3 name, or its volume keeps no short names).
 // False when there is no such file.

@@ -27,68 +27,38 @@ template <class F> F RuntimeOf(const void* caller, const char* name, F fallback)
 using ExitFn = void(__cdecl*)(int);
 void __cdecl LastResort(int code) { _exit(code); }
 
-void __cdecl Exit(int code)
+// The runtimes' ways to end the process with a code, by the name the
+// caller imports each by.
+template <const char* Name, ExitFn Fallback> void __cdecl RuntimeExit(int code)
 {
     if (Guarded())
         RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), "exit", exit)(code);
+    RuntimeOf<ExitFn>(__builtin_return_address(0), Name, Fallback)(code);
 }
-void __cdecl UnderscoreExit(int code)
-{
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), "_exit", LastResort)(code);
-}
-void __cdecl UpperExit(int code)
-{
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), "_Exit", LastResort)(code);
-}
-void __cdecl QuickExit(int code)
-{
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), "quick_exit", LastResort)(code);
-}
+constexpr char EXIT[] = "exit";
+constexpr char UNDERSCORE_EXIT[] = "_exit";
+constexpr char UPPER_EXIT[] = "_Exit";
+constexpr char QUICK_EXIT[] = "quick_exit";
+// The runtime's own end after a fatal runtime error.
+constexpr char AMSG_EXIT[] = "_amsg_exit";
+
 void __cdecl Abort()
 {
     if (Guarded())
         RaiseExited();
     RuntimeOf<void(__cdecl*)()>(__builtin_return_address(0), "abort", abort)();
 }
-// The runtime's own end after a fatal runtime error.
-void __cdecl AmsgExit(int code)
-{
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), "_amsg_exit", LastResort)(code);
-}
+
 // The kernel's functions are the same for every library.
-void WINAPI StandInExitProcess(UINT code)
-{
-    if (Guarded())
-        RaiseExited();
-    ExitProcess(code);
-}
-void WINAPI StandInFatalExit(int code)
-{
-    if (Guarded())
-        RaiseExited();
-    FatalExit(code);
-}
-void WINAPI StandInFatalAppExitA(UINT action, LPCSTR text)
-{
-    if (Guarded())
-        RaiseExited();
-    FatalAppExitA(action, text);
-}
-void WINAPI StandInFatalAppExitW(UINT action, LPCWSTR text)
-{
-    if (Guarded())
-        RaiseExited();
-    FatalAppExitW(action, text);
-}
+template <class... Arguments> struct Kernel {
+    template <void(WINAPI* End)(Arguments...)> static void WINAPI StandIn(Arguments... arguments)
+    {
+        if (Guarded())
+            RaiseExited();
+        End(arguments...);
+    }
+};
+
 // Ending another process is the plug-in's business.
 BOOL WINAPI StandInTerminateProcess(HANDLE process, UINT code)
 {
@@ -96,27 +66,21 @@ BOOL WINAPI StandInTerminateProcess(HANDLE process, UINT code)
         RaiseExited();
     return TerminateProcess(process, code);
 }
-// A thread of the plug-in's own may end itself; the wizard's thread may not.
-void WINAPI StandInExitThread(DWORD code)
-{
-    if (Guarded())
-        RaiseExited();
-    ExitThread(code);
-}
 
 const StandIn EXIT_STAND_INS[] = {
-    {"exit", C_RUNTIME, reinterpret_cast<void*>(Exit)},
-    {"_exit", C_RUNTIME, reinterpret_cast<void*>(UnderscoreExit)},
-    {"_Exit", C_RUNTIME, reinterpret_cast<void*>(UpperExit)},
-    {"quick_exit", C_RUNTIME, reinterpret_cast<void*>(QuickExit)},
+    {EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EXIT, exit>)},
+    {UNDERSCORE_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<UNDERSCORE_EXIT, LastResort>)},
+    {UPPER_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<UPPER_EXIT, LastResort>)},
+    {QUICK_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<QUICK_EXIT, LastResort>)},
     {"abort", C_RUNTIME, reinterpret_cast<void*>(Abort)},
-    {"_amsg_exit", C_RUNTIME, reinterpret_cast<void*>(AmsgExit)},
-    {"ExitProcess", KERNEL, reinterpret_cast<void*>(StandInExitProcess)},
-    {"FatalExit", KERNEL, reinterpret_cast<void*>(StandInFatalExit)},
-    {"FatalAppExitA", KERNEL, reinterpret_cast<void*>(StandInFatalAppExitA)},
-    {"FatalAppExitW", KERNEL, reinterpret_cast<void*>(StandInFatalAppExitW)},
+    {AMSG_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<AMSG_EXIT, LastResort>)},
+    {"ExitProcess", KERNEL, reinterpret_cast<void*>(Kernel<UINT>::StandIn<ExitProcess>)},
+    {"FatalExit", KERNEL, reinterpret_cast<void*>(Kernel<int>::StandIn<FatalExit>)},
+    {"FatalAppExitA", KERNEL, reinterpret_cast<void*>(Kernel<UINT, LPCSTR>::StandIn<FatalAppExitA>)},
+    {"FatalAppExitW", KERNEL, reinterpret_cast<void*>(Kernel<UINT, LPCWSTR>::StandIn<FatalAppExitW>)},
     {"TerminateProcess", KERNEL, reinterpret_cast<void*>(StandInTerminateProcess)},
-    {"ExitThread", KERNEL, reinterpret_cast<void*>(StandInExitThread)},
+    // A thread of the plug-in's own may end itself; the wizard's thread may not.
+    {"ExitThread", KERNEL, reinterpret_cast<void*>(Kernel<DWORD>::StandIn<ExitThread>)},
 };
 
 } // namespace

@@ -158,6 +158,15 @@ bool IsPluginFile(const CountedText* name)
     return length == wcslen(pluginFile) && _wcsnicmp(name->text, pluginFile, length) == 0;
 }
 
+void NoteLibrary(const void* base, ULONG size)
+{
+    TableLock lock;   // a thread of the plug-in's may load a library meanwhile
+    if (libraryCount < MAX_LIBRARIES)
+        libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(base), size};
+    else
+        librariesOverflowed = true;
+}
+
 // Runs on the loading thread, inside the loader, before the library's
 // DllMain: the watchdog learns the plug-in's place early enough to take the
 // thread out of a DllMain that never returns.
@@ -165,13 +174,7 @@ void CALLBACK LibraryLoaded(ULONG reason, const LibraryNotice* notice, void*)
 {
     if (reason != LIBRARY_LOADED || !recording)
         return;
-    {
-        TableLock lock;   // a thread of the plug-in's may load a library meanwhile
-        if (libraryCount < MAX_LIBRARIES)
-            libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(notice->base), notice->size};
-        else
-            librariesOverflowed = true;
-    }
+    NoteLibrary(notice->base, notice->size);
     if (notice->baseName && IsPluginFile(notice->baseName))
         WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }
@@ -496,11 +499,7 @@ void NoteProbedLibrary(HMODULE library)
         return;
     auto* base = reinterpret_cast<BYTE*>(library);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    TableLock lock;
-    if (libraryCount < MAX_LIBRARIES)
-        libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(base), nt->OptionalHeader.SizeOfImage};
-    else
-        librariesOverflowed = true;
+    NoteLibrary(base, nt->OptionalHeader.SizeOfImage);
 }
 
 unsigned LeftBehind()

@@ -4,6 +4,12 @@ BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
 export WINEARCH=win32
 export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
+# Set where 32-bit code runs through qemu's user-mode emulator
+# (scripts/i386-on-64.sh): a test of what only a real processor does can
+# tell it is not on one.
+if grep -qx enabled /proc/sys/fs/binfmt_misc/tandrel-i386 2>/dev/null; then
+  export TANDREL_I386_EMULATED=1
+fi
 
 # Creates the prefix on first use and sets what running without a person
 # needs: no crash dialog, unmanaged windows (no close stall under Xvfb), and

@@ -3,6 +3,7 @@
 // as it should, and what the entries hold after the last run.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -52,6 +53,9 @@ struct HostileCase {
     // loaded, and names this as why; "" when it tells nothing of it (it was
     // released).
     const char* keptBecause = nullptr;
+    // Only on a real processor: qemu's user-mode emulator ends the whole
+    // process on a stack overflow instead of raising it in the thread.
+    bool realProcessorOnly = false;
 };
 
 void WriteMarker(const std::string& path, const char* entryName)
@@ -103,7 +107,8 @@ const HostileCase CASES[] = {
     {"TwoStackOverflowsAreBothReportedInOneRun",
      {{"overflow.dll", "over1.dll"}, {"overflow.dll", "over2.dll"}},
      {{{{"over1", "Open"}, {"over2", "Open"}}}},
-     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}}},
+     {{"over1.dll", 1, 1}, {"over2.dll", 1, 1}},
+     nullptr, nullptr, true},
     Stopped("AFaultInDllMainIsReportedAndMarkedBad", "fault_attach.dll", "attach.dll", "Load Library"),
     // Plug-ins that leave their code running: each stays loaded to the end.
     {"AThreadLeftRunningKeepsItsLibrary", {{"leave_thread.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
@@ -194,6 +199,8 @@ protected:
 TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
 {
     const HostileCase& row = GetParam();
+    if (row.realProcessorOnly && getenv("TANDREL_I386_EMULATED"))
+        GTEST_SKIP() << "32-bit code runs in an emulator here";
     std::string dir = FreshDir(std::string("hostile_") + row.name);
     std::string plugins = dir + "\\Plugins", app = dir + "\\App";
     ASSERT_TRUE(InstallWizard(app));

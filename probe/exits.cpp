@@ -1,10 +1,12 @@
 #include "probe/exits.h"
 #include <cstdlib>
 #include "probe/hostile.h"
+#include "probe/kept.h"
 
 namespace {
 
 DWORD guardedThread;    // 0: no guard up
+DWORD wizardThread;
 
 bool Guarded() { return guardedThread && GetCurrentThreadId() == guardedThread; }
 
@@ -15,72 +17,88 @@ bool Guarded() { return guardedThread && GetCurrentThreadId() == guardedThread; 
         ;
 }
 
-// A call let through goes to the runtime of the library it came from (a
-// plug-in may bring a runtime of its own), or to the wizard's own when that
-// library imports no such function any more.
-template <class F> F RuntimeOf(const void* caller, const char* name, F fallback)
+// A request to end the process from caller. On the wizard's thread in a
+// probe, the probe ends there. From a kept plug-in's code, on a thread of
+// its own, that thread ends instead, and the plug-in is noted for it; on the
+// wizard's thread outside a probe, it is noted and ends in the trap region
+// that is up, as a fault would.
+void Intercept(const void* caller)
 {
-    void* own = ImportOf(caller, name, C_RUNTIME);
-    return own ? reinterpret_cast<F>(own) : fallback;
+    if (Guarded())
+        RaiseExited();
+    int plugin = KeptPluginAt(caller);
+    if (plugin < 0)
+        return;
+    NoteKeptDeed(plugin, KEPT_ASKED_TO_EXIT, 0);
+    if (GetCurrentThreadId() == wizardThread)
+        RaiseExited();
+    ExitThread(0);
 }
 
 using ExitFn = void(__cdecl*)(int);
-void __cdecl LastResort(int code) { _exit(code); }
 
-// The runtimes' ways to end the process with a code, by the name the
-// caller imports each by.
-template <const char* Name, ExitFn Fallback> void __cdecl RuntimeExit(int code)
+// The runtimes' ways to end the process with a code, each passed on to the
+// function the caller's own slot held (a plug-in may bring a runtime of its
+// own).
+template <ExitFn Fallback> void __cdecl RuntimeExit(int code)
 {
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<ExitFn>(__builtin_return_address(0), Name, Fallback)(code);
+    const void* caller = __builtin_return_address(0);
+    Intercept(caller);
+    ExitFn original = OriginalOf(caller, &RuntimeExit<Fallback>);
+    (original ? original : Fallback)(code);
 }
-constexpr char EXIT[] = "exit";
-constexpr char UNDERSCORE_EXIT[] = "_exit";
-constexpr char UPPER_EXIT[] = "_Exit";
-constexpr char QUICK_EXIT[] = "quick_exit";
-// The runtime's own end after a fatal runtime error.
-constexpr char AMSG_EXIT[] = "_amsg_exit";
 
 void __cdecl Abort()
 {
-    if (Guarded())
-        RaiseExited();
-    RuntimeOf<void(__cdecl*)()>(__builtin_return_address(0), "abort", abort)();
+    const void* caller = __builtin_return_address(0);
+    Intercept(caller);
+    auto original = OriginalOf(caller, &Abort);
+    (original ? original : abort)();
 }
 
-// The kernel's functions are the same for every library.
-template <class... Arguments> struct Kernel {
+// The kernel's functions. A thread of the plug-in's own may end itself
+// (EndsProcess false); the wizard's thread may not.
+template <bool EndsProcess, class... Arguments> struct Kernel {
     template <void(WINAPI* End)(Arguments...)> static void WINAPI StandIn(Arguments... arguments)
     {
-        if (Guarded())
+        const void* caller = __builtin_return_address(0);
+        if (EndsProcess)
+            Intercept(caller);
+        else if (Guarded())
             RaiseExited();
-        End(arguments...);
+        auto original = OriginalOf(caller, &StandIn<End>);
+        (original ? original : End)(arguments...);
     }
 };
 
 // Ending another process is the plug-in's business.
 BOOL WINAPI StandInTerminateProcess(HANDLE process, UINT code)
 {
-    if (Guarded() && (process == GetCurrentProcess() || GetProcessId(process) == GetCurrentProcessId()))
-        RaiseExited();
-    return TerminateProcess(process, code);
+    const void* caller = __builtin_return_address(0);
+    if (process == GetCurrentProcess() || GetProcessId(process) == GetCurrentProcessId())
+        Intercept(caller);
+    auto original = OriginalOf(caller, &StandInTerminateProcess);
+    return (original ? original : TerminateProcess)(process, code);
 }
 
+// The fallbacks end the process at once. Each name has a stand-in of its
+// own address, by which its original is found.
+template <int> void __cdecl EndNow(int code) { _exit(code); }
+
 const StandIn EXIT_STAND_INS[] = {
-    {EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EXIT, exit>)},
-    {UNDERSCORE_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<UNDERSCORE_EXIT, LastResort>)},
-    {UPPER_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<UPPER_EXIT, LastResort>)},
-    {QUICK_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<QUICK_EXIT, LastResort>)},
+    {"exit", C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<exit>)},
+    {"_exit", C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EndNow<0>>)},
+    {"_Exit", C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EndNow<1>>)},
+    {"quick_exit", C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EndNow<2>>)},
     {"abort", C_RUNTIME, reinterpret_cast<void*>(Abort)},
-    {AMSG_EXIT, C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<AMSG_EXIT, LastResort>)},
-    {"ExitProcess", KERNEL, reinterpret_cast<void*>(Kernel<UINT>::StandIn<ExitProcess>)},
-    {"FatalExit", KERNEL, reinterpret_cast<void*>(Kernel<int>::StandIn<FatalExit>)},
-    {"FatalAppExitA", KERNEL, reinterpret_cast<void*>(Kernel<UINT, LPCSTR>::StandIn<FatalAppExitA>)},
-    {"FatalAppExitW", KERNEL, reinterpret_cast<void*>(Kernel<UINT, LPCWSTR>::StandIn<FatalAppExitW>)},
+    // The runtime's own end after a fatal runtime error.
+    {"_amsg_exit", C_RUNTIME, reinterpret_cast<void*>(RuntimeExit<EndNow<3>>)},
+    {"ExitProcess", KERNEL, reinterpret_cast<void*>(Kernel<true, UINT>::StandIn<ExitProcess>)},
+    {"FatalExit", KERNEL, reinterpret_cast<void*>(Kernel<true, int>::StandIn<FatalExit>)},
+    {"FatalAppExitA", KERNEL, reinterpret_cast<void*>(Kernel<true, UINT, LPCSTR>::StandIn<FatalAppExitA>)},
+    {"FatalAppExitW", KERNEL, reinterpret_cast<void*>(Kernel<true, UINT, LPCWSTR>::StandIn<FatalAppExitW>)},
     {"TerminateProcess", KERNEL, reinterpret_cast<void*>(StandInTerminateProcess)},
-    // A thread of the plug-in's own may end itself; the wizard's thread may not.
-    {"ExitThread", KERNEL, reinterpret_cast<void*>(Kernel<DWORD>::StandIn<ExitThread>)},
+    {"ExitThread", KERNEL, reinterpret_cast<void*>(Kernel<false, DWORD>::StandIn<ExitThread>)},
 };
 
 } // namespace
@@ -89,7 +107,7 @@ const StandIns EXIT_GUARD = StandInsOf(EXIT_STAND_INS);
 
 void RaiseExitGuard()
 {
-    guardedThread = GetCurrentThreadId();
+    wizardThread = guardedThread = GetCurrentThreadId();
 }
 
 void LowerExitGuard()

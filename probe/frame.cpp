@@ -1,47 +1,65 @@
 #include "probe/frame.h"
 #include "probe/exits.h"
 #include "probe/guard.h"
+#include "probe/hostile.h"
+#include "probe/kept.h"
 #include "probe/leftovers.h"
 #include "probe/marker.h"
 #include "probe/watchdog.h"
+#include "wizard/text.h"
 
 namespace {
 
 // The system's loader catches a fault in a DllMain and fails the load; the
 // fault is noted on its way past, so that the probe can report it as the
-// plug-in's. Only faults count (their codes have the error severity): a
-// plug-in may throw and catch exceptions of its own in its DllMain.
+// plug-in's. Only faults count (their codes have the error severity), and
+// the plug-in's request to end the process: a plug-in may throw and catch
+// exceptions of its own in its DllMain.
 volatile DWORD loadingThread;
 volatile DWORD loadFault;
 
 LONG CALLBACK NoteLoadFault(EXCEPTION_POINTERS* pointers)
 {
     DWORD code = pointers->ExceptionRecord->ExceptionCode;
-    if (loadingThread == GetCurrentThreadId() && !loadFault && (code & 0xF0000000u) == 0xC0000000u)
+    bool fault = (code & 0xF0000000u) == 0xC0000000u || code == EXCEPTION_PLUGIN_EXITED;
+    if (loadingThread == GetCurrentThreadId() && !loadFault && fault)
         loadFault = code;
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-void UnguardPlugin()
-{
-    LowerExitGuard();
-    RestoreImports();
-}
+// The probe under way: the library loaded, and whether it was released.
+HMODULE loaded;
+bool released;
+char probedPath[PATH_TEXT_SIZE];
+char probedEntry[10];
 
 } // namespace
 
 ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, const char* pluginName)
 {
+    static bool chosen = (UseStandIns({EXIT_GUARD, LEFTOVER_WATCH}), true);
+    (void)chosen;
+    loaded = nullptr;
+    released = false;
+    CopyText(probedPath, path);
+    CopyText(probedEntry, entryName);
     BeginProbeMarker(path, entryName, newEntry);
-    BeginLeftoverWatch(path);
-    // Every frame of the probe lies below this object.
+    // Every frame of the probe lies below this object. The watchdog's thread
+    // is started here, before the notes begin: it is the wizard's own.
     WatchProbe(pluginName, this);
+    BeginLeftoverWatch(path);
 }
 
+// A library that stays loaded, after a fault or for what it left running,
+// keeps its stand-ins and is known by its code from now on.
 ProbeFrame::~ProbeFrame()
 {
     StopWatching();
-    UnguardPlugin();
+    LowerExitGuard();
+    if (loaded && !released) {
+        CodeRange ranges[64];
+        KeepPlugin(probedPath, probedEntry, ranges, ProbedCode(ranges, 64));
+    }
     EndLeftoverWatch();
     EndProbeMarker();
     RestoreFloatingPointState();
@@ -53,6 +71,9 @@ HMODULE LoadPlugin(const char* path)
     (void)noticing;
     loadFault = 0;
     loadingThread = GetCurrentThreadId();
+    // Its slots lead to the stand-ins before its DllMain runs.
+    BeginLibraryNotes();
+    RaiseExitGuard();
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DWORD error = GetLastError();
@@ -60,24 +81,23 @@ HMODULE LoadPlugin(const char* path)
     RaiseSkipAgain();
     if (!library && loadFault)
         RaiseException(loadFault, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-    if (library)
+    if (library) {
+        loaded = library;
         NoteProbedLibrary(library);
+    }
     WatchdogLibrary(library);
     SetLastError(error);
     return library;
 }
 
-void GuardPlugin(HMODULE library)
-{
-    RedirectImports(library, {EXIT_GUARD, LEFTOVER_WATCH});
-    RaiseExitGuard();
-}
-
 unsigned ReleasePlugin(HMODULE library)
 {
-    UnguardPlugin();
+    // Decided while the slots still lead to the stand-ins.
     unsigned left = LeftBehind();
     if (!left) {
+        LowerExitGuard();
+        RestoreProbedImports();
+        released = true;
         // Its DllMain runs again in here, and may hang like any step.
         FreeLibrary(library);
         RaiseSkipAgain();

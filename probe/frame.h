@@ -1,12 +1,12 @@
 // The probe of one DLL, framed by what must come before the plug-in runs and
 // after it has run or faulted, in an order that cannot be broken:
-// - before: the marker for the next start, the notes of what the plug-in
-//   starts, the watchdog;
-// - after: the watchdog stops, the plug-in's import slots are put back, the
-//   notes end, the marker goes, and the floating-point state is the
-//   wizard's again.
-// In between, the probe loads the plug-in, guards it and releases or keeps
-// it with the three calls below.
+// - before: the marker for the next start, the watchdog, the notes of what
+//   the plug-in starts;
+// - after: the watchdog stops, a library that stays loaded is kept with its
+//   stand-ins, the notes end, the marker goes, and the floating-point state
+//   is the wizard's again.
+// In between, the probe loads the plug-in and releases or keeps it with the
+// two calls below.
 #pragma once
 #include <windows.h>
 #include <utility>
@@ -23,13 +23,12 @@ public:
     template <class Body> bool run(Body&& body) { return Trapped(std::forward<Body>(body)); }
 };
 
-// Loads the DLL as the probe does. A DllMain that faulted, or that the user
-// skipped, ends in the trap region like any other fault of the plug-in.
+// Loads the DLL as the probe does, with the exit guard up and the import
+// slots of every library it brings in pointed at the wizard's stand-ins
+// (for their requests to end the process and their registrations) as each
+// is mapped. A DllMain that faulted, asked to end the process or was
+// skipped ends in the trap region like any other fault of the plug-in.
 HMODULE LoadPlugin(const char* path);
-// Points the loaded plug-in's import slots at the wizard's stand-ins (for
-// its requests to end the process and its registrations) and raises the
-// exit guard.
-void GuardPlugin(HMODULE library);
 // Puts the slots back and releases the library, unless its code can still
 // be reached: it then stays loaded to the end of the process. Returns what
 // it left behind (Leftover bits; 0 when it was released).

@@ -4,11 +4,40 @@
 
 namespace {
 
+// One redirected slot, or (slot null) a function the library looked up by
+// name and was handed the stand-in for.
 struct Patch {
     void** slot;
     void* original;
+    const void* standIn;
 };
-std::vector<Patch> patches;
+
+struct Patched {
+    ULONG_PTR base, size;
+    std::vector<Patch> patches;
+};
+
+// Stand-ins run on any thread, some inside the loader: the table is guarded
+// by a lock under which nothing is called but the heap.
+volatile LONG patchLock;
+
+class PatchLock {
+public:
+    PatchLock()
+    {
+        while (InterlockedExchange(&patchLock, 1))
+            Sleep(0);
+    }
+    ~PatchLock() { InterlockedExchange(&patchLock, 0); }
+    PatchLock(const PatchLock&) = delete;
+    PatchLock& operator=(const PatchLock&) = delete;
+};
+
+std::vector<Patched*> libraries;
+
+const int MAX_TABLES = 4;
+StandIns tables[MAX_TABLES];
+int tableCount;
 
 bool StartsWith(const char* text, const char* prefix) { return _strnicmp(text, prefix, strlen(prefix)) == 0; }
 
@@ -23,17 +52,45 @@ bool FromOrigin(const char* library, ImportOrigin origin)
                || StartsWith(library, "api-ms-win-core-");
     case USER:
         return _stricmp(library, "user32.dll") == 0;
+    case MULTIMEDIA:
+        return _stricmp(library, "winmm.dll") == 0;
     }
     return false;
 }
 
-const IMAGE_IMPORT_DESCRIPTOR* FirstImport(BYTE* base)
+// The system library a stand-in's function is taken from when no slot tells.
+const char* const ORIGIN_LIBRARY[] = {"msvcrt.dll", "kernel32.dll", "user32.dll", "winmm.dll"};
+
+template <class F> void ForEachStandIn(F f)
+{
+    for (int t = 0; t < tableCount; ++t)
+        for (size_t i = 0; i < tables[t].count; ++i)
+            f(tables[t].table[i]);
+}
+
+const StandIn* ByName(const char* library, const char* name)
+{
+    const StandIn* found = nullptr;
+    ForEachStandIn([&](const StandIn& standIn) {
+        if (!found && strcmp(standIn.name, name) == 0 && FromOrigin(library, standIn.origin))
+            found = &standIn;
+    });
+    return found;
+}
+
+IMAGE_NT_HEADERS* Headers(BYTE* base)
 {
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE)
         return nullptr;
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE)
+    return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
+}
+
+const IMAGE_IMPORT_DESCRIPTOR* FirstImport(BYTE* base)
+{
+    IMAGE_NT_HEADERS* nt = Headers(base);
+    if (!nt)
         return nullptr;
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (!directory.VirtualAddress)
@@ -58,120 +115,214 @@ DWORD WritableOf(DWORD protection)
     return protection;
 }
 
-bool WriteSlot(void** slot, void* value)
+// Writes value into slot only while it holds expected, so a slot the
+// library changed since is left to it.
+bool WriteSlot(void** slot, void* expected, void* value)
 {
     MEMORY_BASIC_INFORMATION memory;
-    if (!VirtualQuery(slot, &memory, sizeof memory))
+    if (!VirtualQuery(slot, &memory, sizeof memory) || memory.State != MEM_COMMIT)
         return false;
     DWORD writable = WritableOf(memory.Protect);
     DWORD previous = memory.Protect;
     if (writable != memory.Protect && !VirtualProtect(slot, sizeof *slot, writable, &previous))
         return false;
-    InterlockedExchangePointer(slot, value);
+    bool written = InterlockedCompareExchangePointer(slot, value, expected) == expected;
     if (writable != memory.Protect)
         VirtualProtect(slot, sizeof *slot, previous, &previous);
-    return true;
+    return written;
 }
 
-void Redirect(void** slot, const StandIn& standIn)
+Patched* Find(ULONG_PTR address)
 {
-    void* original = *slot;
-    if (original == standIn.function || !WriteSlot(slot, standIn.function))
-        return;
-    patches.push_back({slot, original});
-}
-
-const StandIn* ByName(std::initializer_list<StandIns> tables, const char* library, const char* name)
-{
-    for (const StandIns& standIns : tables)
-        for (size_t i = 0; i < standIns.count; ++i)
-            if (strcmp(standIns.table[i].name, name) == 0 && FromOrigin(library, standIns.table[i].origin))
-                return &standIns.table[i];
+    for (Patched* library : libraries)
+        if (address - library->base < library->size)
+            return library;
     return nullptr;
 }
 
-void RedirectByName(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, std::initializer_list<StandIns> tables)
+bool Known(const Patched& library, void** slot)
 {
-    const char* library = reinterpret_cast<const char*>(base + import.Name);
+    for (const Patch& patch : library.patches)
+        if (patch.slot == slot)
+            return true;
+    return false;
+}
+
+void Plan(std::vector<Patch>& plan, const Patched& library, void** slot, const StandIn& standIn)
+{
+    void* original = *slot;
+    if (original != standIn.function && !Known(library, slot))
+        plan.push_back({slot, original, standIn.function});
+}
+
+void PlanByName(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, const Patched& library, std::vector<Patch>& plan)
+{
+    const char* from = reinterpret_cast<const char*>(base + import.Name);
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import.OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import.FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+        // Not bound yet: the slot still holds what the name table does.
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || slots->u1.Function == names->u1.AddressOfData)
             continue;
         auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-        if (const StandIn* standIn = ByName(tables, library, reinterpret_cast<const char*>(byName->Name)))
-            Redirect(reinterpret_cast<void**>(&slots->u1.Function), *standIn);
+        if (const StandIn* standIn = ByName(from, reinterpret_cast<const char*>(byName->Name)))
+            Plan(plan, library, reinterpret_cast<void**>(&slots->u1.Function), *standIn);
     }
 }
 
 // Some linkers (Borland's, Delphi's) leave no name table: a slot is known by
 // the address the loader put in it.
-void RedirectByAddress(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, std::initializer_list<StandIns> tables)
+void PlanByAddress(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, const Patched& library, std::vector<Patch>& plan)
 {
-    const char* library = reinterpret_cast<const char*>(base + import.Name);
-    HMODULE from = GetModuleHandleA(library);
-    if (!from)
+    const char* from = reinterpret_cast<const char*>(base + import.Name);
+    HMODULE exporter = GetModuleHandleA(from);
+    if (!exporter)
         return;
-    for (const StandIns& standIns : tables)
-        for (size_t i = 0; i < standIns.count; ++i) {
-            const StandIn& standIn = standIns.table[i];
-            if (!FromOrigin(library, standIn.origin))
-                continue;
-            void* resolved = reinterpret_cast<void*>(GetProcAddress(from, standIn.name));
-            if (!resolved)
-                continue;
-            for (auto* slot = reinterpret_cast<void**>(base + import.FirstThunk); *slot; ++slot)
-                if (*slot == resolved)
-                    Redirect(slot, standIn);
-        }
+    ForEachStandIn([&](const StandIn& standIn) {
+        if (!FromOrigin(from, standIn.origin))
+            return;
+        void* resolved = reinterpret_cast<void*>(GetProcAddress(exporter, standIn.name));
+        if (!resolved)
+            return;
+        for (auto* slot = reinterpret_cast<void**>(base + import.FirstThunk); *slot; ++slot)
+            if (*slot == resolved)
+                Plan(plan, library, slot, standIn);
+    });
 }
 
-bool FromAnyOrigin(const char* library, std::initializer_list<StandIns> tables)
+bool FromAnyOrigin(const char* library)
 {
-    for (const StandIns& standIns : tables)
-        for (size_t i = 0; i < standIns.count; ++i)
-            if (FromOrigin(library, standIns.table[i].origin))
-                return true;
-    return false;
+    bool any = false;
+    ForEachStandIn([&](const StandIn& standIn) { any = any || FromOrigin(library, standIn.origin); });
+    return any;
 }
+
+Patched* Entry(HMODULE module)
+{
+    auto base = reinterpret_cast<ULONG_PTR>(module);
+    {
+        PatchLock lock;
+        if (Patched* known = Find(base))
+            return known;
+    }
+    IMAGE_NT_HEADERS* nt = Headers(reinterpret_cast<BYTE*>(module));
+    if (!nt)
+        return nullptr;
+    auto* library = new Patched{base, nt->OptionalHeader.SizeOfImage, {}};
+    PatchLock lock;
+    libraries.push_back(library);
+    return library;
+}
+
+// A plug-in that looks a watched function up by name gets the stand-in,
+// and its original is kept as for a slot.
+FARPROC WINAPI StandInGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = GetProcAddress(module, name);
+    if (!found || !HIWORD(reinterpret_cast<ULONG_PTR>(name)))
+        return found;
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(module, path, sizeof path);
+    if (!length || length >= sizeof path)
+        return found;
+    const char* file = strrchr(path, '\\');
+    const StandIn* standIn = ByName(file ? file + 1 : path, name);
+    if (!standIn)
+        return found;
+    auto caller = reinterpret_cast<ULONG_PTR>(__builtin_return_address(0));
+    PatchLock lock;
+    Patched* library = Find(caller);
+    if (!library)
+        return found;
+    bool known = false;
+    for (const Patch& patch : library->patches)
+        known = known || (!patch.slot && patch.standIn == standIn->function);
+    if (!known)
+        library->patches.push_back({nullptr, reinterpret_cast<void*>(found), standIn->function});
+    return reinterpret_cast<FARPROC>(standIn->function);
+}
+
+const StandIn OWN_STAND_INS[] = {
+    {"GetProcAddress", KERNEL, reinterpret_cast<void*>(StandInGetProcAddress)},
+};
 
 } // namespace
 
-void RedirectImports(HMODULE library, std::initializer_list<StandIns> tables)
+void UseStandIns(std::initializer_list<StandIns> given)
 {
-    auto* base = reinterpret_cast<BYTE*>(library);
-    const IMAGE_IMPORT_DESCRIPTOR* import = FirstImport(base);
-    for (; import && import->Name; ++import) {
-        if (!FromAnyOrigin(reinterpret_cast<const char*>(base + import->Name), tables))
+    tableCount = 0;
+    tables[tableCount++] = StandInsOf(OWN_STAND_INS);
+    for (const StandIns& standIns : given)
+        if (tableCount < MAX_TABLES)
+            tables[tableCount++] = standIns;
+}
+
+void RedirectImports(HMODULE module)
+{
+    Patched* library = Entry(module);
+    if (!library)
+        return;
+    auto* base = reinterpret_cast<BYTE*>(module);
+    std::vector<Patch> plan;
+    for (const IMAGE_IMPORT_DESCRIPTOR* import = FirstImport(base); import && import->Name; ++import) {
+        if (!FromAnyOrigin(reinterpret_cast<const char*>(base + import->Name)))
             continue;
         if (import->OriginalFirstThunk)
-            RedirectByName(base, *import, tables);
+            PlanByName(base, *import, *library, plan);
         else
-            RedirectByAddress(base, *import, tables);
+            PlanByAddress(base, *import, *library, plan);
     }
+    if (plan.empty())
+        return;
+    // The originals are known before any slot leads to a stand-in.
+    {
+        PatchLock lock;
+        library->patches.insert(library->patches.end(), plan.begin(), plan.end());
+    }
+    for (const Patch& patch : plan)
+        WriteSlot(patch.slot, patch.original, const_cast<void*>(patch.standIn));
 }
 
-void RestoreImports()
+void RestoreImports(HMODULE module)
 {
-    while (!patches.empty()) {
-        WriteSlot(patches.back().slot, patches.back().original);
-        patches.pop_back();
+    Patched* library;
+    {
+        PatchLock lock;
+        library = Find(reinterpret_cast<ULONG_PTR>(module));
+        if (!library)
+            return;
     }
+    for (auto patch = library->patches.rbegin(); patch != library->patches.rend(); ++patch) {
+        // Only a slot inside the image that still holds its stand-in.
+        auto at = reinterpret_cast<ULONG_PTR>(patch->slot);
+        if (patch->slot && at - library->base <= library->size - sizeof(void*))
+            WriteSlot(patch->slot, const_cast<void*>(patch->standIn), patch->original);
+    }
+    {
+        PatchLock lock;
+        for (auto it = libraries.begin(); it != libraries.end(); ++it)
+            if (*it == library) {
+                libraries.erase(it);
+                break;
+            }
+    }
+    delete library;
 }
 
-void* ImportOf(const void* code, const char* name, ImportOrigin origin)
+void* OriginalOf(const void* caller, const void* standIn)
 {
-    MEMORY_BASIC_INFORMATION memory;
-    if (!VirtualQuery(code, &memory, sizeof memory) || memory.Type != MEM_IMAGE)
-        return nullptr;
-    auto* base = static_cast<BYTE*>(memory.AllocationBase);
-    for (const IMAGE_IMPORT_DESCRIPTOR* import = FirstImport(base); import && import->Name; ++import) {
-        const char* library = reinterpret_cast<const char*>(base + import->Name);
-        if (!FromOrigin(library, origin))
-            continue;
-        if (HMODULE from = GetModuleHandleA(library))
-            if (FARPROC function = GetProcAddress(from, name))
-                return reinterpret_cast<void*>(function);
+    {
+        PatchLock lock;
+        if (Patched* library = Find(reinterpret_cast<ULONG_PTR>(caller)))
+            for (const Patch& patch : library->patches)
+                if (patch.standIn == standIn)
+                    return patch.original;
     }
-    return nullptr;
+    void* original = nullptr;
+    ForEachStandIn([&](const StandIn& entry) {
+        if (!original && entry.function == standIn)
+            if (HMODULE system = GetModuleHandleA(ORIGIN_LIBRARY[entry.origin]))
+                original = reinterpret_cast<void*>(GetProcAddress(system, entry.name));
+    });
+    return original;
 }

@@ -1,8 +1,9 @@
 // A loaded library's import slots pointed at stand-ins of the wizard's own,
-// and put back. The probe does this to a plug-in right after loading it, so
-// that what the plug-in asks of the system on its own behalf (ending the
-// process, starting a thread, registering a callback) passes through the
-// wizard first.
+// and put back. The probe does this to a plug-in, and to every library its
+// load brings in, as each is mapped and before its DllMain runs, so that what
+// their code asks of the system on its own behalf (ending the process,
+// starting a thread, registering a callback) passes through the wizard
+// first. A plug-in kept loaded keeps its stand-ins for good.
 #pragma once
 #include <windows.h>
 #include <cstddef>
@@ -13,6 +14,7 @@ enum ImportOrigin : unsigned char {
     C_RUNTIME,   // msvcrt, the versioned msvcrXX, the universal runtime and its forwarders
     KERNEL,      // kernel32, kernelbase and the core forwarders
     USER,        // user32
+    MULTIMEDIA,  // winmm
 };
 
 struct StandIn {
@@ -28,16 +30,27 @@ struct StandIns {
 
 template <size_t N> constexpr StandIns StandInsOf(const StandIn (&table)[N]) { return {table, N}; }
 
+// The stand-ins every redirection uses, given once before the first.
+void UseStandIns(std::initializer_list<StandIns> tables);
+
 // Points every slot of library that imports one of the stand-ins' functions
 // at the stand-in. Slots are found by the import's name, or, where the
-// library was linked without a name table, by the address they hold. Their
-// page keeps its protection, execute permission included.
-void RedirectImports(HMODULE library, std::initializer_list<StandIns> tables);
-// Puts every redirected slot back, last first.
-void RestoreImports();
+// library was linked without a name table, by the address they hold. A slot
+// the loader has not filled yet is left for a later call; a slot already
+// redirected is left as it is. Pages keep their protection, execute
+// permission included.
+void RedirectImports(HMODULE library);
+// Puts back every slot of library that still holds its stand-in, and forgets
+// the library's originals.
+void RestoreImports(HMODULE library);
 
-// For a stand-in that passes a call on: the function called name that the
-// library holding code (an address inside it) imports from a library of
-// origin, so that a call reaches the caller's own runtime. Null when that
-// library imports no such function.
-void* ImportOf(const void* code, const char* name, ImportOrigin origin);
+// The function a stand-in passes a call on to: what the slot of the calling
+// library (the one holding caller, an address in its code) held before it
+// was redirected, or what that library looked up by name. For a caller the
+// redirection does not know, the function of the stand-in's name in the
+// system's library of its origin. Null when there is none.
+void* OriginalOf(const void* caller, const void* standIn);
+template <class F> F OriginalOf(const void* caller, F standIn)
+{
+    return reinterpret_cast<F>(OriginalOf(caller, reinterpret_cast<const void*>(standIn)));
+}

@@ -1,6 +1,6 @@
 #include "probe/leftovers.h"
+#include <mmsystem.h>
 #include <tlhelp32.h>
-#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include "probe/watchdog.h"
@@ -9,8 +9,8 @@
 namespace {
 
 // ---- What is noted while a probe runs -----------------------------------
-// The stand-ins and the thread notice run on any thread, the notice inside
-// the loader: the tables are guarded by a lock under which nothing is called.
+// The stand-ins run on any thread, the loader's notices inside the loader:
+// the tables are guarded by a lock under which nothing is called.
 
 volatile LONG tableLock;
 
@@ -26,24 +26,23 @@ public:
     TableLock& operator=(const TableLock&) = delete;
 };
 
-volatile LONG recording;
-volatile LONG overflowed;   // kinds that did not fit their table: kept to be safe
-bool threadsOverflowed;     // more threads than the table holds: every thread is looked at
+volatile LONG recording;        // the probe's notes are being taken
+volatile LONG notingLibraries;  // from the DLL's load on
+volatile LONG overflowed;       // kinds that did not fit their table: kept to be safe
 
 // The libraries the probe brought in, from the system's load notices.
 const int MAX_LIBRARIES = 64;
-struct Range {
-    ULONG_PTR base, size;
-};
-Range libraries[MAX_LIBRARIES];
+CodeRange libraries[MAX_LIBRARIES];
 int libraryCount;
 bool librariesOverflowed;
 wchar_t pluginFile[MAX_PATH];   // the probed DLL's file name, to know it among them
 
+// Where the plug-in asked its threads to start: for a thread started
+// through a runtime, the system knows only the runtime's start.
 const int MAX_THREADS = 256;
 struct ThreadNote {
     DWORD id;
-    void* start;            // where the plug-in asked it to start, if it said
+    void* start;
 };
 ThreadNote threads[MAX_THREADS];
 int threadCount;
@@ -53,13 +52,13 @@ HWND windows[MAX_WINDOWS];  // the CBT hook runs on the wizard's thread only
 int windowCount;
 HHOOK windowHook;
 
-// Registrations made through the plug-in's import table.
-const int MAX_REGISTRATIONS = 128;
+// Registrations made through the plug-in's slots, until taken back.
+const int MAX_REGISTRATIONS = 1024;
 struct Registration {
-    unsigned char kind;     // LEFT_CLASS, LEFT_TIMER, LEFT_HOOK or LEFT_HANDLER
+    unsigned short kind;    // a Leftover bit
     bool wide;              // a class registered with the W call
-    void* owner;            // timer: its window; class: its instance
-    UINT_PTR key;           // timer: its id; class: its atom; hook, handler: the handle
+    void* owner;            // timer: its window or queue; class: its instance
+    UINT_PTR key;           // what the plug-in takes it back by
     void* code;             // the callback (the class's procedure)
 };
 Registration registrations[MAX_REGISTRATIONS];
@@ -67,6 +66,8 @@ int registrationCount;
 
 void Note(const Registration& registration)
 {
+    if (!recording)
+        return;
     TableLock lock;
     for (int i = 0; i < registrationCount; ++i) {
         Registration& known = registrations[i];
@@ -81,7 +82,7 @@ void Note(const Registration& registration)
         InterlockedOr(&overflowed, registration.kind);
 }
 
-void Forget(unsigned char kind, void* owner, UINT_PTR key)
+void Forget(unsigned short kind, void* owner, UINT_PTR key)
 {
     TableLock lock;
     for (int i = 0; i < registrationCount; ++i)
@@ -91,39 +92,42 @@ void Forget(unsigned char kind, void* owner, UINT_PTR key)
         }
 }
 
+void ForgetOwned(unsigned short kind, void* owner)
+{
+    TableLock lock;
+    for (int i = registrationCount; i-- > 0;)
+        if (registrations[i].kind == kind && registrations[i].owner == owner)
+            registrations[i] = registrations[--registrationCount];
+}
+
 void NoteThread(DWORD id, void* start)
 {
+    if (!recording)
+        return;
     TableLock lock;
     for (int i = 0; i < threadCount; ++i)
         if (threads[i].id == id) {
-            if (start)
-                threads[i].start = start;
+            threads[i].start = start;
             return;
         }
     if (threadCount < MAX_THREADS)
         threads[threadCount++] = {id, start};
-    else
-        threadsOverflowed = true;
 }
 
-void ForgetThread(DWORD id)
+// Every thread that ends in the process passes here (a callback of the
+// program's own thread-local storage, called by the loader): its id may be
+// given to a new thread.
+void NTAPI ThreadNotice(PVOID, DWORD reason, PVOID)
 {
+    if (reason != DLL_THREAD_DETACH)
+        return;
+    DWORD id = GetCurrentThreadId();
     TableLock lock;
     for (int i = 0; i < threadCount; ++i)
         if (threads[i].id == id) {
             threads[i] = threads[--threadCount];
             return;
         }
-}
-
-// Every thread that starts or ends in the process passes here (a callback of
-// the program's own thread-local storage, called by the loader).
-void NTAPI ThreadNotice(PVOID, DWORD reason, PVOID)
-{
-    if (reason == DLL_THREAD_ATTACH && recording)
-        NoteThread(GetCurrentThreadId(), nullptr);
-    else if (reason == DLL_THREAD_DETACH)
-        ForgetThread(GetCurrentThreadId());
 }
 
 LRESULT CALLBACK NoteWindow(int code, WPARAM wParam, LPARAM lParam)
@@ -137,7 +141,7 @@ LRESULT CALLBACK NoteWindow(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// ---- The system's notices of libraries loaded ---------------------------
+// ---- The system's notices of libraries loaded and unloaded --------------
 
 struct CountedText {
     USHORT length, maximumLength;   // in bytes
@@ -151,6 +155,7 @@ struct LibraryNotice {
     ULONG size;
 };
 const ULONG LIBRARY_LOADED = 1;
+const ULONG LIBRARY_UNLOADED = 2;
 
 bool IsPluginFile(const CountedText* name)
 {
@@ -158,23 +163,35 @@ bool IsPluginFile(const CountedText* name)
     return length == wcslen(pluginFile) && _wcsnicmp(name->text, pluginFile, length) == 0;
 }
 
-void NoteLibrary(const void* base, ULONG size)
+bool NoteLibrary(const void* base, ULONG size)
 {
     TableLock lock;   // a thread of the plug-in's may load a library meanwhile
+    auto at = reinterpret_cast<ULONG_PTR>(base);
+    for (int i = 0; i < libraryCount; ++i)
+        if (libraries[i].base == at)
+            return false;
     if (libraryCount < MAX_LIBRARIES)
-        libraries[libraryCount++] = {reinterpret_cast<ULONG_PTR>(base), size};
+        libraries[libraryCount++] = {at, size};
     else
         librariesOverflowed = true;
+    return true;
 }
 
-// Runs on the loading thread, inside the loader, before the library's
-// DllMain: the watchdog learns the plug-in's place early enough to take the
-// thread out of a DllMain that never returns.
-void CALLBACK LibraryLoaded(ULONG reason, const LibraryNotice* notice, void*)
+// Runs on the loading thread, inside the loader, after the library is
+// mapped and its imports bound, before its DllMain: its slots are
+// redirected before any of its code runs, and the watchdog learns the
+// plug-in's place early enough to take the thread out of a DllMain that
+// never returns. A library going away gets its slots back first.
+void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
 {
-    if (reason != LIBRARY_LOADED || !recording)
+    if (reason == LIBRARY_UNLOADED) {
+        RestoreImports(static_cast<HMODULE>(notice->base));
+        return;
+    }
+    if (reason != LIBRARY_LOADED || !recording || !notingLibraries)
         return;
     NoteLibrary(notice->base, notice->size);
+    RedirectImports(static_cast<HMODULE>(notice->base));
     if (notice->baseName && IsPluginFile(notice->baseName))
         WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }
@@ -190,7 +207,7 @@ void ListenToTheLoader()
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "LdrRegisterDllNotification")));
     void* cookie;
     if (listen)
-        listen(0, reinterpret_cast<void*>(LibraryLoaded), nullptr, &cookie);
+        listen(0, reinterpret_cast<void*>(LibraryNoticed), nullptr, &cookie);
 }
 
 bool InPluginCode(const void* address)
@@ -207,6 +224,13 @@ bool InPluginCode(const void* address)
     MEMORY_BASIC_INFORMATION memory;
     return VirtualQuery(address, &memory, sizeof memory) && memory.Type == MEM_IMAGE
            && memory.AllocationBase != GetModuleHandleA(nullptr);
+}
+
+bool InProgram(const void* address)
+{
+    MEMORY_BASIC_INFORMATION memory;
+    return address && VirtualQuery(address, &memory, sizeof memory)
+           && memory.AllocationBase == GetModuleHandleA(nullptr);
 }
 
 // ---- Threads ------------------------------------------------------------
@@ -228,6 +252,7 @@ const ULONG_PTR STACK_LOOK = 1024 * 1024;
 
 // Whether any word from the stack pointer to the stack's base points into
 // the plug-in: a return address or a pointer to its data in a live frame.
+// A stack that cannot be read counts as reaching it.
 bool StackReaches(HANDLE thread, DWORD esp)
 {
     ThreadBasics basics{};
@@ -248,20 +273,33 @@ bool StackReaches(HANDLE thread, DWORD esp)
     return false;
 }
 
-// A thread that cannot be looked at is taken to reach the plug-in.
-bool ThreadReaches(const ThreadNote& note)
+void* NotedStart(DWORD id)
 {
-    KernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE,
-                                   note.id));
+    TableLock lock;
+    for (int i = 0; i < threadCount; ++i)
+        if (threads[i].id == id)
+            return threads[i].start;
+    return nullptr;
+}
+
+// A thread that has ended, or that cannot be opened (it has ended and its
+// id is gone), does not reach the plug-in; one that cannot be stopped and
+// looked at does. Threads started in the program's own code are the
+// wizard's (the watchdog) and are left alone.
+bool ThreadReaches(DWORD id)
+{
+    KernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, id));
     if (!thread.isOpen())
         return false;
     DWORD exitCode = 0;
     if (GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE)
         return false;
-    void* start = note.start;
-    if (!start && queryThread)
+    void* start = nullptr;
+    if (queryThread)
         queryThread(thread, THREAD_START_ADDRESS, &start, sizeof start, nullptr);
-    if (InPluginCode(start))
+    if (InProgram(start))
+        return false;
+    if (InPluginCode(start) || InPluginCode(NotedStart(id)))
         return true;
     if (SuspendThread(thread) == static_cast<DWORD>(-1))
         return true;
@@ -274,8 +312,8 @@ bool ThreadReaches(const ThreadNote& note)
     return reaches;
 }
 
-// Where the notes do not tell which threads are new, every other thread of
-// the process is looked at: only the plug-in's own reach its code.
+// Every thread of the process: a thread pool's may have been there before
+// the probe and run the plug-in's callback now.
 bool AnyThreadReaches()
 {
     KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
@@ -285,7 +323,7 @@ bool AnyThreadReaches()
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId()
-            && ThreadReaches({entry.th32ThreadID, nullptr}))
+            && ThreadReaches(entry.th32ThreadID))
             return true;
     return false;
 }
@@ -297,16 +335,18 @@ bool WindowReaches(HWND window)
     DWORD process = 0;
     if (!IsWindow(window) || !GetWindowThreadProcessId(window, &process) || process != GetCurrentProcessId())
         return false;
-    // Asked in the window's own character set, the answer is the procedure itself.
+    // Asked in the window's own character set, the answer is the procedure
+    // itself, not a handle standing for it.
     bool wide = IsWindowUnicode(window);
     auto procedure = wide ? GetWindowLongPtrW(window, GWLP_WNDPROC) : GetWindowLongPtrA(window, GWLP_WNDPROC);
     auto classProcedure = wide ? GetClassLongPtrW(window, GCLP_WNDPROC) : GetClassLongPtrA(window, GCLP_WNDPROC);
     if (InPluginCode(reinterpret_cast<void*>(procedure)) || InPluginCode(reinterpret_cast<void*>(classProcedure)))
         return true;
     char className[8];
-    if (GetClassNameA(window, className, sizeof className) && strcmp(className, "#32770") == 0)
-        return InPluginCode(reinterpret_cast<void*>(GetWindowLongPtrA(window, DWLP_DLGPROC)));
-    return false;
+    if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
+        return false;
+    auto dialogProcedure = wide ? GetWindowLongPtrW(window, DWLP_DLGPROC) : GetWindowLongPtrA(window, DWLP_DLGPROC);
+    return InPluginCode(reinterpret_cast<void*>(dialogProcedure));
 }
 
 // ---- Registrations ------------------------------------------------------
@@ -348,15 +388,29 @@ bool FilterReaches()
 }
 
 // ---- The stand-ins --------------------------------------------------------
+// Each passes the call on to what the caller's own slot held, and notes what
+// the call registered or took back.
 
-void* Code(const void* function) { return const_cast<void*>(function); }
+#define CALLER __builtin_return_address(0)
+
+template <class F> F Original(const void* caller, F self, F fallback = nullptr)
+{
+    F original = OriginalOf(caller, self);
+    return original ? original : fallback;
+}
+
+template <class F> void* Code(F function) { return reinterpret_cast<void*>(function); }
+
+// Taken back when the system says so, or says the callback is still
+// running and will be the last (the thread scan then sees it).
+bool TakenBack(BOOL done) { return done || GetLastError() == ERROR_IO_PENDING; }
 
 HANDLE WINAPI WatchCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
                                 LPVOID parameter, DWORD flags, LPDWORD id)
 {
-    HANDLE thread = CreateThread(security, stack, start, parameter, flags, id);
-    if (thread && recording)
-        NoteThread(GetThreadId(thread), Code(reinterpret_cast<void*>(start)));
+    HANDLE thread = Original(CALLER, &WatchCreateThread, CreateThread)(security, stack, start, parameter, flags, id);
+    if (thread)
+        NoteThread(GetThreadId(thread), Code(start));
     return thread;
 }
 
@@ -364,12 +418,12 @@ using BeginThreadEx = uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(
 uintptr_t __cdecl WatchBeginThreadEx(void* security, unsigned stack, unsigned(__stdcall* start)(void*),
                                      void* parameter, unsigned flags, unsigned* id)
 {
-    auto begin = reinterpret_cast<BeginThreadEx>(ImportOf(__builtin_return_address(0), "_beginthreadex", C_RUNTIME));
+    BeginThreadEx begin = Original<BeginThreadEx>(CALLER, &WatchBeginThreadEx);
     if (!begin)
         return 0;
     uintptr_t thread = begin(security, stack, start, parameter, flags, id);
-    if (thread && recording)
-        NoteThread(GetThreadId(reinterpret_cast<HANDLE>(thread)), reinterpret_cast<void*>(start));
+    if (thread)
+        NoteThread(GetThreadId(reinterpret_cast<HANDLE>(thread)), Code(start));
     return thread;
 }
 
@@ -378,22 +432,22 @@ uintptr_t __cdecl WatchBeginThreadEx(void* security, unsigned stack, unsigned(__
 template <class WindowClass, ATOM(WINAPI* Register)(const WindowClass*), bool Wide>
 ATOM WINAPI WatchRegisterClass(const WindowClass* windowClass)
 {
-    ATOM atom = Register(windowClass);
+    ATOM atom = Original(CALLER, &WatchRegisterClass<WindowClass, Register, Wide>, Register)(windowClass);
     if (atom)
-        Note({LEFT_CLASS, Wide, windowClass->hInstance, atom, reinterpret_cast<void*>(windowClass->lpfnWndProc)});
+        Note({LEFT_CLASS, Wide, windowClass->hInstance, atom, Code(windowClass->lpfnWndProc)});
     return atom;
 }
 
 UINT_PTR WINAPI WatchSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callback)
 {
-    UINT_PTR timer = SetTimer(window, id, elapse, callback);
+    UINT_PTR timer = Original(CALLER, &WatchSetTimer, SetTimer)(window, id, elapse, callback);
     if (timer && callback)
-        Note({LEFT_TIMER, false, window, window ? id : timer, reinterpret_cast<void*>(callback)});
+        Note({LEFT_TIMER, false, window, window ? id : timer, Code(callback)});
     return timer;
 }
 BOOL WINAPI WatchKillTimer(HWND window, UINT_PTR id)
 {
-    BOOL killed = KillTimer(window, id);
+    BOOL killed = Original(CALLER, &WatchKillTimer, KillTimer)(window, id);
     if (killed)
         Forget(LEFT_TIMER, window, id);
     return killed;
@@ -402,16 +456,34 @@ BOOL WINAPI WatchKillTimer(HWND window, UINT_PTR id)
 template <HHOOK(WINAPI* Set)(int, HOOKPROC, HINSTANCE, DWORD)>
 HHOOK WINAPI WatchSetWindowsHookEx(int type, HOOKPROC callback, HINSTANCE module, DWORD thread)
 {
-    HHOOK hook = Set(type, callback, module, thread);
+    HHOOK hook = Original(CALLER, &WatchSetWindowsHookEx<Set>, Set)(type, callback, module, thread);
     if (hook)
-        Note({LEFT_HOOK, false, nullptr, reinterpret_cast<UINT_PTR>(hook), reinterpret_cast<void*>(callback)});
+        Note({LEFT_HOOK, false, nullptr, reinterpret_cast<UINT_PTR>(hook), Code(callback)});
     return hook;
 }
 BOOL WINAPI WatchUnhookWindowsHookEx(HHOOK hook)
 {
-    BOOL removed = UnhookWindowsHookEx(hook);
+    BOOL removed = Original(CALLER, &WatchUnhookWindowsHookEx, UnhookWindowsHookEx)(hook);
     if (removed)
         Forget(LEFT_HOOK, nullptr, reinterpret_cast<UINT_PTR>(hook));
+    return removed;
+}
+
+HWINEVENTHOOK WINAPI WatchSetWinEventHook(DWORD first, DWORD last, HMODULE module, WINEVENTPROC callback,
+                                          DWORD process, DWORD thread, DWORD flags)
+{
+    auto set = Original(CALLER, &WatchSetWinEventHook);
+    HWINEVENTHOOK hook = set ? set(first, last, module, callback, process, thread, flags) : nullptr;
+    if (hook)
+        Note({LEFT_EVENT_HOOK, false, nullptr, reinterpret_cast<UINT_PTR>(hook), Code(callback)});
+    return hook;
+}
+BOOL WINAPI WatchUnhookWinEvent(HWINEVENTHOOK hook)
+{
+    auto unhook = Original(CALLER, &WatchUnhookWinEvent);
+    BOOL removed = unhook && unhook(hook);
+    if (removed)
+        Forget(LEFT_EVENT_HOOK, nullptr, reinterpret_cast<UINT_PTR>(hook));
     return removed;
 }
 
@@ -419,40 +491,277 @@ BOOL WINAPI WatchUnhookWindowsHookEx(HHOOK hook)
 template <PVOID(WINAPI* Add)(ULONG, PVECTORED_EXCEPTION_HANDLER)>
 PVOID WINAPI WatchAddVectoredHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
 {
-    PVOID added = Add(first, handler);
+    PVOID added = Original(CALLER, &WatchAddVectoredHandler<Add>, Add)(first, handler);
     if (added)
-        Note({LEFT_HANDLER, false, nullptr, reinterpret_cast<UINT_PTR>(added), reinterpret_cast<void*>(handler)});
+        Note({LEFT_HANDLER, false, nullptr, reinterpret_cast<UINT_PTR>(added), Code(handler)});
     return added;
 }
 template <ULONG(WINAPI* Remove)(PVOID)>
 ULONG WINAPI WatchRemoveVectoredHandler(PVOID added)
 {
-    ULONG removed = Remove(added);
+    ULONG removed = Original(CALLER, &WatchRemoveVectoredHandler<Remove>, Remove)(added);
     if (removed)
         Forget(LEFT_HANDLER, nullptr, reinterpret_cast<UINT_PTR>(added));
     return removed;
 }
 
-const StandIn WATCHES[] = {
-    {"CreateThread", KERNEL, reinterpret_cast<void*>(WatchCreateThread)},
-    {"_beginthreadex", C_RUNTIME, reinterpret_cast<void*>(WatchBeginThreadEx)},
-    {"RegisterClassA", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSA, RegisterClassA, false>)},
-    {"RegisterClassW", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSW, RegisterClassW, true>)},
-    {"RegisterClassExA", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSEXA, RegisterClassExA, false>)},
-    {"RegisterClassExW", USER, reinterpret_cast<void*>(WatchRegisterClass<WNDCLASSEXW, RegisterClassExW, true>)},
-    {"SetTimer", USER, reinterpret_cast<void*>(WatchSetTimer)},
-    {"KillTimer", USER, reinterpret_cast<void*>(WatchKillTimer)},
-    {"SetWindowsHookExA", USER, reinterpret_cast<void*>(WatchSetWindowsHookEx<SetWindowsHookExA>)},
-    {"SetWindowsHookExW", USER, reinterpret_cast<void*>(WatchSetWindowsHookEx<SetWindowsHookExW>)},
-    {"UnhookWindowsHookEx", USER, reinterpret_cast<void*>(WatchUnhookWindowsHookEx)},
-    {"AddVectoredExceptionHandler", KERNEL,
-     reinterpret_cast<void*>(WatchAddVectoredHandler<AddVectoredExceptionHandler>)},
-    {"AddVectoredContinueHandler", KERNEL, reinterpret_cast<void*>(WatchAddVectoredHandler<AddVectoredContinueHandler>)},
-    {"RemoveVectoredExceptionHandler", KERNEL,
-     reinterpret_cast<void*>(WatchRemoveVectoredHandler<RemoveVectoredExceptionHandler>)},
-    {"RemoveVectoredContinueHandler", KERNEL,
-     reinterpret_cast<void*>(WatchRemoveVectoredHandler<RemoveVectoredContinueHandler>)},
+// Calls queued to run once (pool work items, simple pool callbacks, APCs)
+// go through the wizard's own code, which notes each until it has run.
+struct QueuedCall {
+    void* function;
+    void* context;
 };
+
+QueuedCall* Queue(void* function, void* context)
+{
+    auto* call = new QueuedCall{function, context};
+    Note({LEFT_QUEUED_CALL, false, nullptr, reinterpret_cast<UINT_PTR>(call), function});
+    return call;
+}
+QueuedCall Ran(QueuedCall* queued)
+{
+    QueuedCall call = *queued;
+    Forget(LEFT_QUEUED_CALL, nullptr, reinterpret_cast<UINT_PTR>(queued));
+    delete queued;
+    return call;
+}
+// Not queued after all: forgotten again.
+template <class R> R Unqueued(R result, QueuedCall* call)
+{
+    if (!result)
+        Ran(call);
+    return result;
+}
+
+DWORD WINAPI RunWorkItem(void* queued)
+{
+    // The note goes only after the plug-in's function has returned.
+    QueuedCall call = *static_cast<QueuedCall*>(queued);
+    DWORD result = reinterpret_cast<LPTHREAD_START_ROUTINE>(call.function)(call.context);
+    Ran(static_cast<QueuedCall*>(queued));
+    return result;
+}
+BOOL WINAPI WatchQueueUserWorkItem(LPTHREAD_START_ROUTINE function, PVOID context, ULONG flags)
+{
+    auto queue = Original(CALLER, &WatchQueueUserWorkItem);
+    if (!queue)
+        return FALSE;
+    QueuedCall* call = Queue(Code(function), context);
+    return Unqueued(queue(RunWorkItem, call, flags), call);
+}
+
+VOID CALLBACK RunSimpleCallback(PTP_CALLBACK_INSTANCE instance, PVOID queued)
+{
+    QueuedCall call = *static_cast<QueuedCall*>(queued);
+    reinterpret_cast<PTP_SIMPLE_CALLBACK>(call.function)(instance, call.context);
+    Ran(static_cast<QueuedCall*>(queued));
+}
+BOOL WINAPI WatchTrySubmitThreadpoolCallback(PTP_SIMPLE_CALLBACK function, PVOID context,
+                                             PTP_CALLBACK_ENVIRON environment)
+{
+    auto submit = Original(CALLER, &WatchTrySubmitThreadpoolCallback);
+    if (!submit)
+        return FALSE;
+    QueuedCall* call = Queue(Code(function), context);
+    return Unqueued(submit(RunSimpleCallback, call, environment), call);
+}
+
+VOID CALLBACK RunApc(ULONG_PTR queued)
+{
+    QueuedCall call = *reinterpret_cast<QueuedCall*>(queued);
+    reinterpret_cast<PAPCFUNC>(call.function)(reinterpret_cast<ULONG_PTR>(call.context));
+    Ran(reinterpret_cast<QueuedCall*>(queued));
+}
+DWORD WINAPI WatchQueueUserAPC(PAPCFUNC function, HANDLE thread, ULONG_PTR data)
+{
+    auto queue = Original(CALLER, &WatchQueueUserAPC);
+    if (!queue)
+        return 0;
+    QueuedCall* call = Queue(Code(function), reinterpret_cast<void*>(data));
+    return Unqueued(queue(RunApc, thread, reinterpret_cast<ULONG_PTR>(call)), call);
+}
+
+BOOL WINAPI WatchRegisterWait(PHANDLE wait, HANDLE object, WAITORTIMERCALLBACK callback, PVOID context,
+                              ULONG milliseconds, ULONG flags)
+{
+    auto wrap = Original(CALLER, &WatchRegisterWait);
+    BOOL done = wrap && wrap(wait, object, callback, context, milliseconds, flags);
+    if (done)
+        Note({LEFT_POOL, false, nullptr, reinterpret_cast<UINT_PTR>(*wait), Code(callback)});
+    return done;
+}
+BOOL WINAPI WatchUnregisterWait(HANDLE wait)
+{
+    auto unregister = Original(CALLER, &WatchUnregisterWait);
+    BOOL done = unregister && unregister(wait);
+    if (TakenBack(done))
+        Forget(LEFT_POOL, nullptr, reinterpret_cast<UINT_PTR>(wait));
+    return done;
+}
+BOOL WINAPI WatchUnregisterWaitEx(HANDLE wait, HANDLE completion)
+{
+    auto unregister = Original(CALLER, &WatchUnregisterWaitEx);
+    BOOL done = unregister && unregister(wait, completion);
+    if (TakenBack(done))
+        Forget(LEFT_POOL, nullptr, reinterpret_cast<UINT_PTR>(wait));
+    return done;
+}
+
+BOOL WINAPI WatchCreateTimerQueueTimer(PHANDLE timer, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID context,
+                                       DWORD due, DWORD period, ULONG flags)
+{
+    auto create = Original(CALLER, &WatchCreateTimerQueueTimer);
+    BOOL done = create && create(timer, queue, callback, context, due, period, flags);
+    if (done)
+        Note({LEFT_POOL, false, queue, reinterpret_cast<UINT_PTR>(*timer), Code(callback)});
+    return done;
+}
+BOOL WINAPI WatchDeleteTimerQueueTimer(HANDLE queue, HANDLE timer, HANDLE completion)
+{
+    auto remove = Original(CALLER, &WatchDeleteTimerQueueTimer);
+    BOOL done = remove && remove(queue, timer, completion);
+    if (TakenBack(done))
+        Forget(LEFT_POOL, queue, reinterpret_cast<UINT_PTR>(timer));
+    return done;
+}
+BOOL WINAPI WatchDeleteTimerQueueEx(HANDLE queue, HANDLE completion)
+{
+    auto remove = Original(CALLER, &WatchDeleteTimerQueueEx);
+    BOOL done = remove && remove(queue, completion);
+    if (TakenBack(done))
+        ForgetOwned(LEFT_POOL, queue);
+    return done;
+}
+BOOL WINAPI WatchDeleteTimerQueue(HANDLE queue)
+{
+    auto remove = Original(CALLER, &WatchDeleteTimerQueue);
+    BOOL done = remove && remove(queue);
+    if (TakenBack(done))
+        ForgetOwned(LEFT_POOL, queue);
+    return done;
+}
+
+// The thread pool's objects: work, timers and waits are made alike.
+template <class Object, class Callback>
+Object WINAPI WatchCreatePoolObject(Callback callback, PVOID context, PTP_CALLBACK_ENVIRON environment)
+{
+    auto create = Original(CALLER, &WatchCreatePoolObject<Object, Callback>);
+    Object made = create ? create(callback, context, environment) : nullptr;
+    if (made)
+        Note({LEFT_POOL, false, nullptr, reinterpret_cast<UINT_PTR>(made), Code(callback)});
+    return made;
+}
+PTP_IO WINAPI WatchCreateThreadpoolIo(HANDLE file, PTP_WIN32_IO_CALLBACK callback, PVOID context,
+                                      PTP_CALLBACK_ENVIRON environment)
+{
+    auto create = Original(CALLER, &WatchCreateThreadpoolIo);
+    PTP_IO made = create ? create(file, callback, context, environment) : nullptr;
+    if (made)
+        Note({LEFT_POOL, false, nullptr, reinterpret_cast<UINT_PTR>(made), Code(callback)});
+    return made;
+}
+template <class Object> VOID WINAPI WatchClosePoolObject(Object object)
+{
+    auto close = Original(CALLER, &WatchClosePoolObject<Object>);
+    Forget(LEFT_POOL, nullptr, reinterpret_cast<UINT_PTR>(object));
+    if (close)
+        close(object);
+}
+
+// Never taken back while the handle lives.
+BOOL WINAPI WatchBindIoCompletionCallback(HANDLE file, LPOVERLAPPED_COMPLETION_ROUTINE callback, ULONG flags)
+{
+    auto bind = Original(CALLER, &WatchBindIoCompletionCallback);
+    BOOL done = bind && bind(file, callback, flags);
+    if (done)
+        Note({LEFT_POOL, false, nullptr, reinterpret_cast<UINT_PTR>(file), Code(callback)});
+    return done;
+}
+
+MMRESULT WINAPI WatchTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags)
+{
+    auto set = Original(CALLER, &WatchTimeSetEvent);
+    MMRESULT timer = set ? set(delay, resolution, callback, user, flags) : 0;
+    // With an event flag the callback is an event handle, not code.
+    if (timer && !(flags & (TIME_CALLBACK_EVENT_SET | TIME_CALLBACK_EVENT_PULSE)))
+        Note({LEFT_MEDIA_TIMER, false, nullptr, timer, Code(callback)});
+    return timer;
+}
+MMRESULT WINAPI WatchTimeKillEvent(UINT timer)
+{
+    auto kill = Original(CALLER, &WatchTimeKillEvent);
+    MMRESULT result = kill ? kill(timer) : MMSYSERR_INVALPARAM;
+    if (result == TIMERR_NOERROR)
+        Forget(LEFT_MEDIA_TIMER, nullptr, timer);
+    return result;
+}
+
+// Its callback runs at every thread's end and at the process's, for every
+// slot still allocated.
+DWORD WINAPI WatchFlsAlloc(PFLS_CALLBACK_FUNCTION callback)
+{
+    auto alloc = Original(CALLER, &WatchFlsAlloc);
+    DWORD index = alloc ? alloc(callback) : FLS_OUT_OF_INDEXES;
+    if (index != FLS_OUT_OF_INDEXES && callback)
+        Note({LEFT_FIBRE_LOCAL, false, nullptr, index, Code(callback)});
+    return index;
+}
+BOOL WINAPI WatchFlsFree(DWORD index)
+{
+    auto free = Original(CALLER, &WatchFlsFree);
+    BOOL done = free && free(index);
+    if (done)
+        Forget(LEFT_FIBRE_LOCAL, nullptr, index);
+    return done;
+}
+
+#define WATCH(name, origin, standIn) {name, origin, reinterpret_cast<void*>(standIn)}
+
+const StandIn WATCHES[] = {
+    WATCH("CreateThread", KERNEL, WatchCreateThread),
+    WATCH("_beginthreadex", C_RUNTIME, WatchBeginThreadEx),
+    WATCH("RegisterClassA", USER, (WatchRegisterClass<WNDCLASSA, RegisterClassA, false>)),
+    WATCH("RegisterClassW", USER, (WatchRegisterClass<WNDCLASSW, RegisterClassW, true>)),
+    WATCH("RegisterClassExA", USER, (WatchRegisterClass<WNDCLASSEXA, RegisterClassExA, false>)),
+    WATCH("RegisterClassExW", USER, (WatchRegisterClass<WNDCLASSEXW, RegisterClassExW, true>)),
+    WATCH("SetTimer", USER, WatchSetTimer),
+    WATCH("KillTimer", USER, WatchKillTimer),
+    WATCH("SetWindowsHookExA", USER, WatchSetWindowsHookEx<SetWindowsHookExA>),
+    WATCH("SetWindowsHookExW", USER, WatchSetWindowsHookEx<SetWindowsHookExW>),
+    WATCH("UnhookWindowsHookEx", USER, WatchUnhookWindowsHookEx),
+    WATCH("SetWinEventHook", USER, WatchSetWinEventHook),
+    WATCH("UnhookWinEvent", USER, WatchUnhookWinEvent),
+    WATCH("AddVectoredExceptionHandler", KERNEL, WatchAddVectoredHandler<AddVectoredExceptionHandler>),
+    WATCH("AddVectoredContinueHandler", KERNEL, WatchAddVectoredHandler<AddVectoredContinueHandler>),
+    WATCH("RemoveVectoredExceptionHandler", KERNEL, WatchRemoveVectoredHandler<RemoveVectoredExceptionHandler>),
+    WATCH("RemoveVectoredContinueHandler", KERNEL, WatchRemoveVectoredHandler<RemoveVectoredContinueHandler>),
+    WATCH("QueueUserWorkItem", KERNEL, WatchQueueUserWorkItem),
+    WATCH("TrySubmitThreadpoolCallback", KERNEL, WatchTrySubmitThreadpoolCallback),
+    WATCH("QueueUserAPC", KERNEL, WatchQueueUserAPC),
+    WATCH("RegisterWaitForSingleObject", KERNEL, WatchRegisterWait),
+    WATCH("UnregisterWait", KERNEL, WatchUnregisterWait),
+    WATCH("UnregisterWaitEx", KERNEL, WatchUnregisterWaitEx),
+    WATCH("CreateTimerQueueTimer", KERNEL, WatchCreateTimerQueueTimer),
+    WATCH("DeleteTimerQueueTimer", KERNEL, WatchDeleteTimerQueueTimer),
+    WATCH("DeleteTimerQueueEx", KERNEL, WatchDeleteTimerQueueEx),
+    WATCH("DeleteTimerQueue", KERNEL, WatchDeleteTimerQueue),
+    WATCH("CreateThreadpoolWork", KERNEL, (WatchCreatePoolObject<PTP_WORK, PTP_WORK_CALLBACK>)),
+    WATCH("CreateThreadpoolTimer", KERNEL, (WatchCreatePoolObject<PTP_TIMER, PTP_TIMER_CALLBACK>)),
+    WATCH("CreateThreadpoolWait", KERNEL, (WatchCreatePoolObject<PTP_WAIT, PTP_WAIT_CALLBACK>)),
+    WATCH("CreateThreadpoolIo", KERNEL, WatchCreateThreadpoolIo),
+    WATCH("CloseThreadpoolWork", KERNEL, WatchClosePoolObject<PTP_WORK>),
+    WATCH("CloseThreadpoolTimer", KERNEL, WatchClosePoolObject<PTP_TIMER>),
+    WATCH("CloseThreadpoolWait", KERNEL, WatchClosePoolObject<PTP_WAIT>),
+    WATCH("CloseThreadpoolIo", KERNEL, WatchClosePoolObject<PTP_IO>),
+    WATCH("BindIoCompletionCallback", KERNEL, WatchBindIoCompletionCallback),
+    WATCH("timeSetEvent", MULTIMEDIA, WatchTimeSetEvent),
+    WATCH("timeKillEvent", MULTIMEDIA, WatchTimeKillEvent),
+    WATCH("FlsAlloc", KERNEL, WatchFlsAlloc),
+    WATCH("FlsFree", KERNEL, WatchFlsFree),
+};
+
+#undef WATCH
+#undef CALLER
 
 } // namespace
 
@@ -474,7 +783,6 @@ void BeginLeftoverWatch(const char* path)
     {
         TableLock lock;
         threadCount = 0;
-        threadsOverflowed = false;
         registrationCount = 0;
         libraryCount = 0;
         librariesOverflowed = false;
@@ -482,12 +790,19 @@ void BeginLeftoverWatch(const char* path)
     }
     windowCount = 0;
     windowHook = SetWindowsHookExA(WH_CBT, NoteWindow, nullptr, GetCurrentThreadId());
+    InterlockedExchange(&notingLibraries, 0);
     InterlockedExchange(&recording, 1);
+}
+
+void BeginLibraryNotes()
+{
+    InterlockedExchange(&notingLibraries, 1);
 }
 
 void EndLeftoverWatch()
 {
     InterlockedExchange(&recording, 0);
+    InterlockedExchange(&notingLibraries, 0);
     if (windowHook)
         UnhookWindowsHookEx(windowHook);
     windowHook = nullptr;
@@ -495,30 +810,27 @@ void EndLeftoverWatch()
 
 void NoteProbedLibrary(HMODULE library)
 {
-    if (InPluginCode(library))
-        return;
-    auto* base = reinterpret_cast<BYTE*>(library);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    NoteLibrary(base, nt->OptionalHeader.SizeOfImage);
+    if (!InPluginCode(library)) {
+        auto* base = reinterpret_cast<BYTE*>(library);
+        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        NoteLibrary(base, nt->OptionalHeader.SizeOfImage);
+    }
+    for (int i = 0; i < libraryCount; ++i)
+        RedirectImports(reinterpret_cast<HMODULE>(libraries[i].base));
 }
 
 unsigned LeftBehind()
 {
-    ThreadNote noted[MAX_THREADS];
-    Registration registered[MAX_REGISTRATIONS];
-    int threadsNoted, registrationsNoted;
+    static Registration registered[MAX_REGISTRATIONS];
+    int registrationsNoted;
     unsigned left;
-    bool everyThread;
     {
         TableLock lock;
-        threadsNoted = threadCount;
-        memcpy(noted, threads, threadsNoted * sizeof *threads);
         registrationsNoted = registrationCount;
         memcpy(registered, registrations, registrationsNoted * sizeof *registrations);
         left = overflowed;
-        everyThread = threadsOverflowed;
     }
-    if (everyThread ? AnyThreadReaches() : std::any_of(noted, noted + threadsNoted, ThreadReaches))
+    if (AnyThreadReaches())
         left |= LEFT_THREAD;
     for (int i = 0; i < windowCount && !(left & LEFT_WINDOW); ++i)
         if (WindowReaches(windows[i]))
@@ -529,4 +841,18 @@ unsigned LeftBehind()
     if (FilterReaches())
         left |= LEFT_FILTER;
     return left;
+}
+
+void RestoreProbedImports()
+{
+    for (int i = libraryCount; i-- > 0;)
+        RestoreImports(reinterpret_cast<HMODULE>(libraries[i].base));
+}
+
+int ProbedCode(CodeRange* ranges, int max)
+{
+    TableLock lock;
+    int count = libraryCount < max ? libraryCount : max;
+    memcpy(ranges, libraries, count * sizeof *libraries);
+    return count;
 }

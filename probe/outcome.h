@@ -15,7 +15,7 @@ enum ProbeEnd : unsigned char {
 struct ProbeOutcome {
     ProbeEnd end;
     DWORD detail;
-    unsigned char leftBehind = 0;   // Leftover bits: the library was kept loaded
+    unsigned short leftBehind = 0;   // Leftover bits: the library was kept loaded
 };
 
 extern ProbeOutcome probeOutcome;

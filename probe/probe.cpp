@@ -125,7 +125,6 @@ void LoadVstPlugin(PluginRecord* record)
         probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
         return;
     }
-    GuardPlugin(library);
 
     Step("Get Proc Address", false);
     VstEntryPoint entry = EntryPoint(library, "main");

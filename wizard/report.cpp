@@ -88,7 +88,16 @@ void ReportTrap(const char* path, DWORD exceptionCode, const char* step)
 void ReportKeptLoaded(unsigned leftBehind)
 {
     if (!entries.empty())
-        entries.back().leftBehind = static_cast<unsigned char>(leftBehind);
+        entries.back().leftBehind = static_cast<unsigned short>(leftBehind);
+}
+
+void ReportKeptDeed(const char* path, DllResult result, DWORD detail)
+{
+    for (DllReport& entry : entries)
+        if (entry.leftBehind && lstrcmpiA(entry.path, path) == 0) {
+            entry.result = result;
+            entry.detail = detail;
+        }
 }
 
 void ReportLostName(const char* path, LostEntry why)
@@ -137,6 +146,11 @@ const struct {
     {LEFT_HOOK, "a message hook"},
     {LEFT_HANDLER, "an exception handler"},
     {LEFT_FILTER, "an unhandled-exception filter"},
+    {LEFT_POOL, "a thread-pool callback"},
+    {LEFT_MEDIA_TIMER, "a multimedia timer"},
+    {LEFT_EVENT_HOOK, "an event hook"},
+    {LEFT_FIBRE_LOCAL, "a fibre-local storage callback"},
+    {LEFT_QUEUED_CALL, "a queued callback still unfinished"},
 };
 
 // "; kept loaded until the Wizard closes: it left a thread running and a window"

@@ -32,6 +32,13 @@ enum ResultFill { FILL_NONE, FILL_TEXT, FILL_DETAIL, FILL_TEXT_DETAIL, FILL_MESS
       "Crashed at \"%s\" (exception 0x%08lX); marked bad", "Crashed at \"%s\"; marked bad") \
     X(DLL_NOT_RESPONDING, NO_END, NO_FINDING, FILL_TEXT, "Did not respond at \"%s\", skipped; marked bad", nullptr) \
     X(DLL_ASKED_TO_EXIT, NO_END, NO_FINDING, FILL_TEXT, "Asked to end the process at \"%s\"; marked bad", nullptr) \
+    /* A plug-in kept loaded whose thread did so later: it was stopped. detail: the exception's code */ \
+    X(DLL_KEPT_ASKED_TO_EXIT, NO_END, NO_FINDING, FILL_NONE, \
+      "VST plug-in, recorded; later one of its threads asked to end the process, and was stopped; marked bad", \
+      nullptr) \
+    X(DLL_KEPT_CRASHED, NO_END, NO_FINDING, FILL_DETAIL, \
+      "VST plug-in, recorded; later one of its threads crashed (exception 0x%08lX), and was stopped; marked bad", \
+      nullptr) \
     X(DLL_SKIPPED_BAD, NO_END, NO_FINDING, FILL_NONE, "Skipped: it crashed in an earlier run; " RETRY_HINT, nullptr) \
     X(DLL_ENDED_WIZARD, NO_END, NO_FINDING, FILL_NONE, \
       "Skipped: it ended the wizard in its last run; " RETRY_HINT, nullptr) \
@@ -93,7 +100,7 @@ struct DllReport {
     char* text;             // a short text of its own, or null
     DWORD detail;
     DllResult result;
-    unsigned char leftBehind;   // Leftover bits: kept loaded, and why
+    unsigned short leftBehind;  // Leftover bits: kept loaded, and why
 };
 
 // Room for a run's DLLs at once, so the report grows by no more than it holds.
@@ -106,6 +113,8 @@ void ReportProbeEnd(const char* path, const ProbeOutcome& outcome);
 void ReportTrap(const char* path, DWORD exceptionCode, const char* step);
 // The DLL reported last stayed loaded, for what it left behind.
 void ReportKeptLoaded(unsigned leftBehind);
+// A DLL kept loaded did later what result says; it keeps what it left behind.
+void ReportKeptDeed(const char* path, DllResult result, DWORD detail);
 // What the scan can neither search nor list, and why.
 void ReportLostName(const char* path, LostEntry why);
 void ClearReport();

@@ -10,6 +10,7 @@
 #include "plugdb/sweep.h"
 #include "probe/frame.h"
 #include "probe/guard.h"
+#include "probe/kept.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "probe/watchdog.h"
@@ -56,6 +57,25 @@ HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStar
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
+// What a plug-in kept loaded did since its probe: reported, and its entry
+// and its record on the list marked bad, so that later runs skip it.
+void ReportKeptDeeds()
+{
+    KeptReport deed;
+    while (TakeKeptDeed(&deed)) {
+        ReportKeptDeed(deed.path, deed.deed == KEPT_CRASHED ? DLL_KEPT_CRASHED : DLL_KEPT_ASKED_TO_EXIT, deed.code);
+        char keyPath[256];
+        CopyText(keyPath, PLUGINS_KEY "\\");
+        AppendText(keyPath, deed.entryName);
+        RegKey entry;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, entry.receive()) == ERROR_SUCCESS)
+            WriteDwordValue(entry, "isBad", 1);
+        for (PluginRecord& record : PluginList)
+            if (lstrcmpiA(record.FullPath, deed.path) == 0)
+                record.isBad = 1;
+    }
+}
+
 void DeleteEntry(const char* entryName)
 {
     RegKey plugins;
@@ -97,8 +117,10 @@ void AnalyseFoundDlls()
     ClearTouchFlags();
     ReserveReport(FoundDllList.count);
     FolderListings listings;
-    for (char* path : FoundDllList)
+    for (char* path : FoundDllList) {
         AnalyseDll(path);
+        ReportKeptDeeds();
+    }
 
     DestroyWindow(progressWindow);
 }
@@ -113,6 +135,7 @@ void SweepUntouched()
 void ConfigurePlugins()
 {
     TraceFailurePoint("User config");
+    ReportKeptDeeds();
     editSelectedPlugin = 1;
     ShowRunPage(IDD_LIST, DlgListProc);
 }
@@ -124,6 +147,7 @@ bool RegisterPlugins()
     TraceFailurePoint("Calling registration routine");
     bool registered = RegisterAdapter();
     DestroyWindow(notice);
+    ReportKeptDeeds();
     return registered;
 }
 
@@ -284,8 +308,10 @@ void AnalyseDll(const char* path)
 
 int WizardMain(HINSTANCE instance)
 {
-    if (!Trapped([instance] { Run(instance); }))
+    if (!Trapped([instance] { Run(instance); })) {
+        ReportKeptDeeds();
         ShowExceptionPage();
+    }
     if (pluginLeftLoaded)
         EndWizardProcess();
     return 0;

@@ -182,6 +182,63 @@ void StartAndEndMany()
 }
 #endif
 
+#if defined(LEAVE_POOL_WORK)
+// A work item that never ends, on a thread of the system's pool.
+DWORD WINAPI BusyWorkItem(void*)
+{
+    for (;;)
+        Sleep(20);
+}
+#endif
+
+#if defined(LEAVE_WAIT)
+// Called by the system's pool each time its wait times out.
+void CALLBACK WaitTimedOut(void*, BOOLEAN) {}
+#endif
+
+#if defined(LEAVE_FIBRE_LOCAL)
+// Called at every thread's end and at the process's, for a slot with a value.
+void WINAPI SlotCleanUp(void*) {}
+DWORD leftSlot;
+#endif
+
+#if defined(LEAVE_WIDE_DIALOG)
+INT_PTR CALLBACK WideDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+// A hidden dialog without controls, made with the W call.
+struct {
+    DLGTEMPLATE header;
+    WORD menu, windowClass, title;
+} const __attribute__((aligned(4))) WIDE_DIALOG = {{WS_POPUP, 0, 0, 0, 0, 50, 20}, 0, 0, 0};
+#endif
+
+#if defined(EXIT_LATER)
+// A thread that ends the process a while after the plug-in was closed.
+DWORD WINAPI ExitLater(void*)
+{
+    Sleep(EXIT_LATER_MILLISECONDS);
+    ExitProcess(5);
+}
+#endif
+
+#if defined(HANDLER_IN_ATTACH)
+LONG CALLBACK AttachHandler(EXCEPTION_POINTERS*)
+{
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Added while the loader holds its lock, and never removed.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        AddVectoredExceptionHandler(1, AttachHandler);
+    return TRUE;
+}
+#endif
+
 // What GUI frameworks, licence checks and crash reporters start in effOpen
 // and never stop.
 void LeaveSomethingBehind(HMODULE self)
@@ -210,6 +267,24 @@ void LeaveSomethingBehind(HMODULE self)
 #endif
 #ifdef LEAVE_HANDLER
     leftHandler = AddVectoredExceptionHandler(1, LeftHandler);
+#endif
+#ifdef LEAVE_POOL_WORK
+    QueueUserWorkItem(BusyWorkItem, nullptr, WT_EXECUTELONGFUNCTION);
+#endif
+#ifdef LEAVE_WAIT
+    HANDLE wait;
+    RegisterWaitForSingleObject(&wait, CreateEventA(nullptr, TRUE, FALSE, nullptr), WaitTimedOut, nullptr, 500, 0);
+#endif
+#ifdef LEAVE_FIBRE_LOCAL
+    leftSlot = FlsAlloc(SlotCleanUp);
+    FlsSetValue(leftSlot, &leftSlot);
+#endif
+#ifdef LEAVE_WIDE_DIALOG
+    HWND dialog = CreateDialogIndirectParamW(self, &WIDE_DIALOG.header, nullptr, WideDialogProc, 0);
+    PostMessageW(dialog, WM_USER, 0, 0);
+#endif
+#ifdef EXIT_LATER
+    CloseHandle(CreateThread(nullptr, 0, ExitLater, nullptr, 0, nullptr));
 #endif
 }
 
@@ -446,10 +521,16 @@ void DeleteEffect(AEffect* effect)
 #endif
 #ifdef KILL_IN_OPEN
         {
-            // Looked up, not imported: no import slot the wizard could redirect.
-            typedef BOOL(WINAPI * Terminate)(HANDLE, UINT);
-            auto terminate = reinterpret_cast<Terminate>(reinterpret_cast<void*>(
-                GetProcAddress(GetModuleHandleA("kernel32.dll"), "TerminateProcess")));
+            // Looked up by name, not imported. The kernel's own call passes
+            // by every stand-in; kernel32's is handed one.
+            typedef LONG(WINAPI * Terminate)(HANDLE, UINT);
+#ifdef KILL_THROUGH_KERNEL32
+            const char* library = "kernel32.dll", *name = "TerminateProcess";
+#else
+            const char* library = "ntdll.dll", *name = "NtTerminateProcess";
+#endif
+            auto terminate = reinterpret_cast<Terminate>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), name)));
             terminate(GetCurrentProcess(), 3);
         }
 #endif

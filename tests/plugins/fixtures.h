@@ -68,6 +68,9 @@ constexpr int16_t NEGATIVE_RECT_RIGHT = -32768;
 
 // How long slow_open.dll takes over effOpen.
 constexpr unsigned SLOW_MILLISECONDS = 5000;
+// exit_later.dll's thread ends the process this long after effOpen: while a
+// slow plug-in analysed after it sleeps.
+constexpr unsigned EXIT_LATER_MILLISECONDS = 3000;
 
 // A host callback opcode no host answers specially; fixtures ask it in effOpen.
 constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
@@ -103,7 +106,8 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   fpu_unmask.dll     unmasks the x87 exceptions in effOpen (control word 0x1332)
 //   fpu_nan.dll        computes 0.0/0.0 in effOpen (harmless while they are masked)
 //   overflow.dll       overflows its stack in effOpen
-//   kill_open.dll      ends the process in effOpen (TerminateProcess through a pointer
+//   kill_lookup_open.dll ends the process in effOpen, by kernel32's TerminateProcess looked up by name
+//   kill_open.dll      ends the process in effOpen (the kernel's NtTerminateProcess through a pointer
 //                      it looked up itself, exit code 3)
 //   fault_main_hang.dll access violation in the entry point; its process-detach
 //                      handler then never returns
@@ -128,7 +132,15 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      message-only window of its own class with a message
 //                      posted to it (window), a thread timer (timer), a
 //                      WH_GETMESSAGE hook on the wizard's thread (hook), a
-//                      vectored exception handler (handler)
+//                      vectored exception handler (handler), a work item of the
+//                      system's pool that never ends (pool_work), a pool wait
+//                      that times out again and again (wait), a fibre-local
+//                      slot with a clean-up callback and a value (fibre_local),
+//                      a hidden dialog made with the W call with a message
+//                      posted to it (wide_dialog)
+//   handler_attach.dll adds a vectored exception handler in its DllMain
+//   exit_later.dll     starts a thread in effOpen that calls ExitProcess(5)
+//                      EXIT_LATER_MILLISECONDS later
 //   leave_tidy.dll     all five of them, and 300 threads at once that end again,
 //                      everything taken back in effClose
 

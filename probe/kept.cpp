@@ -1,0 +1,127 @@
+#include "probe/kept.h"
+#include <cstring>
+#include <vector>
+#include "wizard/text.h"
+
+namespace {
+
+struct Kept {
+    char path[PATH_TEXT_SIZE];
+    char entryName[10];
+    int firstRange, rangeCount;
+    volatile LONG deeds;    // KeptDeed bits not yet taken
+    DWORD code;
+};
+
+// Read from any thread, even one that faults; written on the wizard's
+// thread only, under the lock, where nothing but the heap is called.
+volatile LONG keptLock;
+
+class KeptLock {
+public:
+    KeptLock()
+    {
+        while (InterlockedExchange(&keptLock, 1))
+            Sleep(0);
+    }
+    ~KeptLock() { InterlockedExchange(&keptLock, 0); }
+    KeptLock(const KeptLock&) = delete;
+    KeptLock& operator=(const KeptLock&) = delete;
+};
+
+std::vector<Kept*> kept;
+volatile LONG untaken;      // deeds noted and not yet taken, so that a look costs nothing
+std::vector<CodeRange> ranges;
+DWORD wizardThread;
+LPTOP_LEVEL_EXCEPTION_FILTER previousFilter;
+
+using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+const int THREAD_START_ADDRESS = 9;
+
+void* StartOfThisThread()
+{
+    static auto query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    void* start = nullptr;
+    if (query)
+        query(GetCurrentThread(), THREAD_START_ADDRESS, &start, sizeof start, nullptr);
+    return start;
+}
+
+// A thread of a kept plug-in's that faults, where nothing of its own
+// handles the fault, ends alone instead of taking the process with it. The
+// wizard's own thread is left to its trap regions.
+LONG WINAPI StopFaultingThread(EXCEPTION_POINTERS* pointers)
+{
+    if (GetCurrentThreadId() != wizardThread) {
+        int plugin = KeptPluginAt(pointers->ExceptionRecord->ExceptionAddress);
+        if (plugin < 0)
+            plugin = KeptPluginAt(StartOfThisThread());
+        if (plugin >= 0) {
+            NoteKeptDeed(plugin, KEPT_CRASHED, pointers->ExceptionRecord->ExceptionCode);
+            ExitThread(0);
+        }
+    }
+    return previousFilter ? previousFilter(pointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+void KeepPlugin(const char* path, const char* entryName, const CodeRange* given, int count)
+{
+    auto* plugin = new Kept{};
+    CopyText(plugin->path, path);
+    CopyText(plugin->entryName, entryName);
+    KeptLock lock;
+    plugin->firstRange = static_cast<int>(ranges.size());
+    plugin->rangeCount = count;
+    ranges.insert(ranges.end(), given, given + count);
+    kept.push_back(plugin);
+    if (!wizardThread) {
+        wizardThread = GetCurrentThreadId();
+        previousFilter = SetUnhandledExceptionFilter(StopFaultingThread);
+    }
+}
+
+int KeptPluginAt(const void* address)
+{
+    auto at = reinterpret_cast<ULONG_PTR>(address);
+    if (!at)
+        return -1;
+    KeptLock lock;
+    for (size_t i = 0; i < kept.size(); ++i)
+        for (int r = kept[i]->firstRange; r < kept[i]->firstRange + kept[i]->rangeCount; ++r)
+            if (at - ranges[r].base < ranges[r].size)
+                return static_cast<int>(i);
+    return -1;
+}
+
+void NoteKeptDeed(int plugin, KeptDeed deed, DWORD code)
+{
+    KeptLock lock;
+    if (plugin < 0 || plugin >= static_cast<int>(kept.size()))
+        return;
+    if (deed == KEPT_CRASHED)
+        kept[plugin]->code = code;
+    if (!(kept[plugin]->deeds & deed))
+        ++untaken;
+    kept[plugin]->deeds |= deed;
+}
+
+bool TakeKeptDeed(KeptReport* report)
+{
+    if (!untaken)
+        return false;
+    KeptLock lock;
+    for (Kept* plugin : kept) {
+        LONG deeds = plugin->deeds;
+        if (!deeds)
+            continue;
+        KeptDeed deed = (deeds & KEPT_CRASHED) ? KEPT_CRASHED : KEPT_ASKED_TO_EXIT;
+        plugin->deeds &= ~deed;
+        --untaken;
+        *report = {plugin->path, plugin->entryName, deed, plugin->code};
+        return true;
+    }
+    return false;
+}

@@ -33,7 +33,9 @@ public:
     PatchLock& operator=(const PatchLock&) = delete;
 };
 
-std::vector<Patched*> libraries;
+// Never destroyed: the loader's notices of libraries unloaded at the
+// process's end come after the program's own destructors.
+std::vector<Patched*>& libraries = *new std::vector<Patched*>;
 
 const int MAX_TABLES = 4;
 StandIns tables[MAX_TABLES];
@@ -80,6 +82,9 @@ const StandIn* ByName(const char* library, const char* name)
 
 IMAGE_NT_HEADERS* Headers(BYTE* base)
 {
+    MEMORY_BASIC_INFORMATION memory;
+    if (!VirtualQuery(base, &memory, sizeof memory) || memory.Type != MEM_IMAGE || memory.AllocationBase != base)
+        return nullptr;
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE)
         return nullptr;

@@ -29,9 +29,11 @@ public:
     KeptLock& operator=(const KeptLock&) = delete;
 };
 
-std::vector<Kept*> kept;
+// Never destroyed: a kept plug-in's thread may still run after the
+// program's own destructors.
+std::vector<Kept*>& kept = *new std::vector<Kept*>;
 volatile LONG untaken;      // deeds noted and not yet taken, so that a look costs nothing
-std::vector<CodeRange> ranges;
+std::vector<CodeRange>& ranges = *new std::vector<CodeRange>;
 DWORD wizardThread;
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter;
 

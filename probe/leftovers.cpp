@@ -177,6 +177,17 @@ bool NoteLibrary(const void* base, ULONG size)
     return true;
 }
 
+// Gone from the process (a load that failed takes back what it brought in).
+void ForgetLibrary(const void* base)
+{
+    TableLock lock;
+    for (int i = 0; i < libraryCount; ++i)
+        if (libraries[i].base == reinterpret_cast<ULONG_PTR>(base)) {
+            libraries[i] = libraries[--libraryCount];
+            return;
+        }
+}
+
 // Runs on the loading thread, inside the loader, after the library is
 // mapped and its imports bound, before its DllMain: its slots are
 // redirected before any of its code runs, and the watchdog learns the
@@ -186,6 +197,7 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
 {
     if (reason == LIBRARY_UNLOADED) {
         RestoreImports(static_cast<HMODULE>(notice->base));
+        ForgetLibrary(notice->base);
         return;
     }
     if (reason != LIBRARY_LOADED || !recording || !notingLibraries)
@@ -236,7 +248,8 @@ bool InProgram(const void* address)
 // ---- Threads ------------------------------------------------------------
 
 using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-QueryThread queryThread;
+const QueryThread queryThread = reinterpret_cast<QueryThread>(
+    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
 const int THREAD_BASICS = 0;
 const int THREAD_START_ADDRESS = 9;
 struct ThreadBasics {
@@ -774,9 +787,6 @@ const StandIns LEFTOVER_WATCH = StandInsOf(WATCHES);
 void BeginLeftoverWatch(const char* path)
 {
     ListenToTheLoader();
-    if (!queryThread)
-        queryThread = reinterpret_cast<QueryThread>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
     const char* name = strrchr(path, '\\');
     if (!MultiByteToWideChar(CP_ACP, 0, name ? name + 1 : path, -1, pluginFile, MAX_PATH))
         pluginFile[0] = 0;

@@ -251,7 +251,84 @@ const StandIn OWN_STAND_INS[] = {
     {"GetProcAddress", KERNEL, reinterpret_cast<void*>(StandInGetProcAddress)},
 };
 
+// ---- Redirection at a library's entry point ------------------------------
+// The entry's first five bytes are replaced with a jump to a stub of its
+// own; the stub restores them, redirects the slots, and goes on into the
+// entry with the loader's stack as it was.
+
+const int JUMP_SIZE = 5;
+
+struct EntryHook {
+    BYTE stub[20];
+    HMODULE library;
+    BYTE* entry;
+    BYTE saved[JUMP_SIZE];
+};
+
+bool WriteCode(BYTE* at, const BYTE* bytes)
+{
+    DWORD previous;
+    if (!VirtualProtect(at, JUMP_SIZE, PAGE_EXECUTE_READWRITE, &previous))
+        return false;
+    memcpy(at, bytes, JUMP_SIZE);
+    VirtualProtect(at, JUMP_SIZE, previous, &previous);
+    FlushInstructionCache(GetCurrentProcess(), at, JUMP_SIZE);
+    return true;
+}
+
+extern "C" void* __cdecl EntryReached(EntryHook* hook)
+{
+    WriteCode(hook->entry, hook->saved);
+    RedirectImports(hook->library);
+    return hook->entry;
+}
+
+// Stubs are never freed: one may still be left by its thread when the next
+// is made. A block holds many.
+EntryHook* NewHook()
+{
+    static EntryHook* block;
+    static int used, room;
+    if (used == room) {
+        const SIZE_T size = 64 * 1024;
+        block = static_cast<EntryHook*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+        if (!block)
+            return nullptr;
+        used = 0;
+        room = size / sizeof(EntryHook);
+    }
+    return &block[used++];
+}
+
+void Put32(BYTE* at, ULONG_PTR value) { memcpy(at, &value, 4); }
+
 } // namespace
+
+void RedirectImportsAtEntry(HMODULE library)
+{
+    auto* base = reinterpret_cast<BYTE*>(library);
+    IMAGE_NT_HEADERS* nt = Headers(base);
+    DWORD entry = nt ? nt->OptionalHeader.AddressOfEntryPoint : 0;
+    if (!entry || !(nt->FileHeader.Characteristics & IMAGE_FILE_DLL) || entry + JUMP_SIZE > nt->OptionalHeader.SizeOfImage)
+        return;
+    EntryHook* hook = NewHook();
+    if (!hook)
+        return;
+    hook->library = library;
+    hook->entry = base + entry;
+    memcpy(hook->saved, hook->entry, JUMP_SIZE);
+    // push hook; mov eax, EntryReached; call eax; add esp, 4; jmp eax
+    BYTE* stub = hook->stub;
+    stub[0] = 0x68;
+    Put32(stub + 1, reinterpret_cast<ULONG_PTR>(hook));
+    stub[5] = 0xB8;
+    Put32(stub + 6, reinterpret_cast<ULONG_PTR>(EntryReached));
+    const BYTE rest[] = {0xFF, 0xD0, 0x83, 0xC4, 0x04, 0xFF, 0xE0};
+    memcpy(stub + 10, rest, sizeof rest);
+    BYTE jump[JUMP_SIZE] = {0xE9};
+    Put32(jump + 1, reinterpret_cast<ULONG_PTR>(stub) - reinterpret_cast<ULONG_PTR>(hook->entry + JUMP_SIZE));
+    WriteCode(hook->entry, jump);
+}
 
 void UseStandIns(std::initializer_list<StandIns> given)
 {

@@ -40,6 +40,10 @@ void UseStandIns(std::initializer_list<StandIns> tables);
 // redirected is left as it is. Pages keep their protection, execute
 // permission included.
 void RedirectImports(HMODULE library);
+// For a library just mapped, whose imports the loader may bind only after
+// telling of it (as Windows does): redirects its slots again at its entry
+// point, right before its DllMain runs.
+void RedirectImportsAtEntry(HMODULE library);
 // Puts back every slot of library that still holds its stand-in, and forgets
 // the library's originals.
 void RestoreImports(HMODULE library);

@@ -189,10 +189,12 @@ void ForgetLibrary(const void* base)
 }
 
 // Runs on the loading thread, inside the loader, after the library is
-// mapped and its imports bound, before its DllMain: its slots are
-// redirected before any of its code runs, and the watchdog learns the
-// plug-in's place early enough to take the thread out of a DllMain that
-// never returns. A library going away gets its slots back first.
+// mapped and before its DllMain. Wine has bound its imports by then, Windows
+// binds them only afterwards: its slots are redirected now where they are
+// bound, and again at its entry point, before any of its code runs. The
+// watchdog learns the plug-in's place early enough to take the thread out
+// of a DllMain that never returns. A library going away gets its slots back
+// first.
 void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
 {
     if (reason == LIBRARY_UNLOADED) {
@@ -204,6 +206,7 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
         return;
     NoteLibrary(notice->base, notice->size);
     RedirectImports(static_cast<HMODULE>(notice->base));
+    RedirectImportsAtEntry(static_cast<HMODULE>(notice->base));
     if (notice->baseName && IsPluginFile(notice->baseName))
         WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }

@@ -85,6 +85,14 @@ void KeepPlugin(const char* path, const char* entryName, const CodeRange* given,
     }
 }
 
+void ForgetKeptCode(const void* base)
+{
+    KeptLock lock;
+    for (CodeRange& range : ranges)
+        if (range.base == reinterpret_cast<ULONG_PTR>(base))
+            range.size = 0;
+}
+
 int KeptPluginAt(const void* address)
 {
     auto at = reinterpret_cast<ULONG_PTR>(address);

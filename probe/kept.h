@@ -27,6 +27,9 @@ struct KeptReport {
 // After the probe of path, whose library stays loaded. The first one also
 // takes over the process's unhandled-exception filter.
 void KeepPlugin(const char* path, const char* entryName, const CodeRange* ranges, int count);
+// A library that went away after all (a plug-in may free itself): its
+// place may be another's now.
+void ForgetKeptCode(const void* base);
 // The kept plug-in whose code holds address; -1 for none. Any thread.
 int KeptPluginAt(const void* address);
 // Any thread: the kept plug-in did what deed says.

@@ -200,6 +200,7 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
     if (reason == LIBRARY_UNLOADED) {
         RestoreImports(static_cast<HMODULE>(notice->base));
         ForgetLibrary(notice->base);
+        ForgetKeptCode(notice->base);
         return;
     }
     if (reason != LIBRARY_LOADED || !recording || !notingLibraries)

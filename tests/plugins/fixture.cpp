@@ -216,11 +216,20 @@ struct {
 #endif
 
 #if defined(EXIT_LATER)
-// A thread that ends the process a while after the plug-in was closed.
+// A thread that ends the process, or crashes, a while after the plug-in was
+// closed.
 DWORD WINAPI ExitLater(void*)
 {
     Sleep(EXIT_LATER_MILLISECONDS);
+#ifdef CRASH_LATER
+    // Raised, not faulted: the code is the same on every processor and
+    // emulator, and the exception's address is the system's, not the
+    // plug-in's.
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr);
+    return 0;
+#else
     ExitProcess(5);
+#endif
 }
 #endif
 

@@ -141,6 +141,7 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   handler_attach.dll adds a vectored exception handler in its DllMain
 //   exit_later.dll     starts a thread in effOpen that calls ExitProcess(5)
 //                      EXIT_LATER_MILLISECONDS later
+//   crash_later.dll    the same thread raises an access violation instead
 //   leave_tidy.dll     all five of them, and 300 threads at once that end again,
 //                      everything taken back in effClose
 

@@ -114,15 +114,39 @@ void NoteThread(DWORD id, void* start)
         threads[threadCount++] = {id, start};
 }
 
-// Every thread that ends in the process passes here (a callback of the
-// program's own thread-local storage, called by the loader): its id may be
-// given to a new thread.
+// Every thread of the process but the first, from its start to its end:
+// the loader calls the callbacks of the program's thread-local storage for
+// each. Cheaper to walk than a snapshot of the system's threads, which is
+// taken only once more threads ran at once than this holds.
+const int MAX_LIVE_THREADS = 4096;
+DWORD liveThreads[MAX_LIVE_THREADS];
+int liveThreadCount;
+bool liveThreadsOverflowed;
+
+void ForgetLiveThread(DWORD id)
+{
+    for (int i = 0; i < liveThreadCount; ++i)
+        if (liveThreads[i] == id) {
+            liveThreads[i] = liveThreads[--liveThreadCount];
+            return;
+        }
+}
+
 void NTAPI ThreadNotice(PVOID, DWORD reason, PVOID)
 {
-    if (reason != DLL_THREAD_DETACH)
-        return;
     DWORD id = GetCurrentThreadId();
     TableLock lock;
+    if (reason == DLL_THREAD_ATTACH) {
+        if (liveThreadCount < MAX_LIVE_THREADS)
+            liveThreads[liveThreadCount++] = id;
+        else
+            liveThreadsOverflowed = true;
+        return;
+    }
+    if (reason != DLL_THREAD_DETACH)
+        return;
+    ForgetLiveThread(id);
+    // Its id may be given to a new thread.
     for (int i = 0; i < threadCount; ++i)
         if (threads[i].id == id) {
             threads[i] = threads[--threadCount];
@@ -300,17 +324,19 @@ void* NotedStart(DWORD id)
 }
 
 // A thread that has ended, or that cannot be opened (it has ended and its
-// id is gone), does not reach the plug-in; one that cannot be stopped and
+// id is gone, perhaps without a word to the loader), does not reach the
+// plug-in; one that cannot be stopped and
 // looked at does. Threads started in the program's own code are the
 // wizard's (the watchdog) and are left alone.
 bool ThreadReaches(DWORD id)
 {
     KernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, id));
-    if (!thread.isOpen())
-        return false;
     DWORD exitCode = 0;
-    if (GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE)
+    if (!thread.isOpen() || (GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE)) {
+        TableLock lock;
+        ForgetLiveThread(id);
         return false;
+    }
     void* start = nullptr;
     if (queryThread)
         queryThread(thread, THREAD_START_ADDRESS, &start, sizeof start, nullptr);
@@ -331,7 +357,7 @@ bool ThreadReaches(DWORD id)
 
 // Every thread of the process: a thread pool's may have been there before
 // the probe and run the plug-in's callback now.
-bool AnyThreadReaches()
+bool SnapshotThreadReaches()
 {
     KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot.isOpen())
@@ -341,6 +367,30 @@ bool AnyThreadReaches()
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId()
             && ThreadReaches(entry.th32ThreadID))
+            return true;
+    return false;
+}
+
+// The threads the loader has told of, and those the plug-in started that
+// may not have begun to run yet.
+bool AnyThreadReaches()
+{
+    static DWORD ids[MAX_LIVE_THREADS + MAX_THREADS];
+    int count;
+    {
+        TableLock lock;
+        if (liveThreadsOverflowed) {
+            count = -1;
+        } else {
+            memcpy(ids, liveThreads, (count = liveThreadCount) * sizeof *ids);
+            for (int i = 0; i < threadCount; ++i)
+                ids[count++] = threads[i].id;
+        }
+    }
+    if (count < 0)
+        return SnapshotThreadReaches();
+    for (int i = 0; i < count; ++i)
+        if (ids[i] != GetCurrentThreadId() && ThreadReaches(ids[i]))
             return true;
     return false;
 }

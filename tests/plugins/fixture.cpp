@@ -192,7 +192,7 @@ DWORD WINAPI BusyWorkItem(void*)
 #endif
 
 #if defined(LEAVE_WAIT)
-// Called by the system's pool each time its wait times out.
+// Called by the system's pool when its event is set, which it never is.
 void CALLBACK WaitTimedOut(void*, BOOLEAN) {}
 #endif
 
@@ -282,7 +282,7 @@ void LeaveSomethingBehind(HMODULE self)
 #endif
 #ifdef LEAVE_WAIT
     HANDLE wait;
-    RegisterWaitForSingleObject(&wait, CreateEventA(nullptr, TRUE, FALSE, nullptr), WaitTimedOut, nullptr, 500, 0);
+    RegisterWaitForSingleObject(&wait, CreateEventA(nullptr, TRUE, FALSE, nullptr), WaitTimedOut, nullptr, INFINITE, 0);
 #endif
 #ifdef LEAVE_FIBRE_LOCAL
     leftSlot = FlsAlloc(SlotCleanUp);

@@ -241,6 +241,7 @@ void AnalyseDll(const char* path)
         WriteDwordValue(entry, "touch", 1);
         ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
+        ShowLoadingDll(path);
         TraceFailurePoint("Detailed plug scan");
         bool finished;
         {

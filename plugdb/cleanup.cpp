@@ -3,14 +3,24 @@
 #include "plugdb/sweep.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
+#include "wizard/text.h"
 
 namespace {
 
+// A class key as the record writer leaves it, with "InprocServer32" and
+// nothing else below it, goes in two deletions; one that still has keys
+// below it then (or that cannot go) is left to EliminateSubkey, which walks
+// whatever is there. Either way the key and all below it are gone.
 bool DeleteIfAdapterClass(HKEY area, const char* name)
 {
     if (!IsAdapterClassName(name))
         return false;
-    EliminateSubkey(area, name);
+    TraceOperation("Eliminate subkey");
+    char server[300 + sizeof "\\InprocServer32"];
+    if (CopyText(server, name) && AppendText(server, "\\InprocServer32"))
+        RegDeleteKeyA(area, server);
+    if (RegDeleteKeyA(area, name) != ERROR_SUCCESS)
+        EliminateSubkey(area, name);
     return true;
 }
 

@@ -136,7 +136,52 @@ void MakeClassText(char (&text)[64], const PluginRecord& record, bool propertyPa
              dos[0], dos[1], dos[2], dos[3], dos[4], dos[5], dos[6], dos[7]);
 }
 
-void ReadVstData(HKEY entryKey, PluginRecord* record)
+void StoredNumbers::note(const char* name, DWORD value)
+{
+    for (unsigned i = 0; i < count; ++i)
+        if (strcmp(numbers[i].name, name) == 0) {
+            numbers[i].value = value;
+            return;
+        }
+    if (count < CAPACITY)
+        numbers[count++] = {name, value};
+}
+
+bool StoredNumbers::holds(const char* name, DWORD value) const
+{
+    for (unsigned i = 0; i < count; ++i)
+        if (strcmp(numbers[i].name, name) == 0)
+            return numbers[i].value == value;
+    return false;
+}
+
+void WriteNumber(HKEY entryKey, StoredNumbers* stored, const char* name, DWORD value)
+{
+    if (stored && stored->holds(name, value))
+        return;
+    if (WriteDwordValue(entryKey, name, value) == ERROR_SUCCESS && stored)
+        stored->note(name, value);
+}
+
+namespace {
+
+// A number value into target, as ReadDwordValue reads it (4 bytes of any
+// type); noted in stored when it is a REG_DWORD, whose bytes are then
+// exactly the ones a write of target would store.
+void ReadNumber(HKEY entryKey, const char* name, DWORD* target, StoredNumbers* stored)
+{
+    DWORD value = 0, type = REG_NONE, size = sizeof value;
+    if (RegQueryValueExA(entryKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS
+        || size != sizeof value)
+        return;
+    *target = value;
+    if (stored && type == REG_DWORD)
+        stored->note(name, value);
+}
+
+} // namespace
+
+void ReadVstData(HKEY entryKey, PluginRecord* record, StoredNumbers* stored)
 {
     TraceOperation("READ VST DATA");
     PluginRecord working{};
@@ -151,14 +196,16 @@ void ReadVstData(HKEY entryKey, PluginRecord* record)
     size_t end = strnlen(working.DosName, sizeof working.DosName);
     memset(working.DosName + end, 0, sizeof working.DosName - end);
     ReadTextValue(entryKey, "PresetPath", working.PresetPath, sizeof working.PresetPath);
+    if (stored)
+        stored->forget();
     for (const DwordField& f : DWORD_FIELDS)
-        ReadDwordValue(entryKey, f.name, &(working.*f.field));
-    ReadDwordValue(entryKey, "addVstPrefix", &working.addVstPrefix);
+        ReadNumber(entryKey, f.name, &(working.*f.field), stored);
+    ReadNumber(entryKey, "addVstPrefix", &working.addVstPrefix, stored);
 
     *record = working;
 }
 
-void WriteVstData(HKEY entryKey, PluginRecord* record)
+void WriteVstData(HKEY entryKey, PluginRecord* record, StoredNumbers* stored)
 {
     TraceOperation("WRITE VST DATA");
     char plugClass[64], propsClass[64];
@@ -188,9 +235,11 @@ void WriteVstData(HKEY entryKey, PluginRecord* record)
     WriteTextValue(entryKey, "DosName", record->DosName);
     WriteTextValue(entryKey, "PresetPath", record->PresetPath);
     for (const DwordField& f : DWORD_FIELDS)
-        WriteDwordValue(entryKey, f.name, record->*f.field);
-    WriteDwordValue(entryKey, "addVstPrefix", WizardOptions.noPrefix ? 0 : 1);
-    WriteDwordValue(entryKey, "touch", 1);
+        WriteNumber(entryKey, stored, f.name, record->*f.field);
+    WriteNumber(entryKey, stored, "addVstPrefix", WizardOptions.noPrefix ? 0 : 1);
+    WriteNumber(entryKey, stored, "touch", 1);
+    if (stored)
+        stored->forget();
 }
 
 void FillFileFields(PluginRecord& record, const char* entryName, const char* path)

@@ -37,8 +37,37 @@ struct PluginRecord {
 extern DWORD subdivideCount;
 extern DWORD subdivideGroup;
 
-void ReadVstData(HKEY entryKey, PluginRecord* record);
-void WriteVstData(HKEY entryKey, PluginRecord* record);
+// The number values of one entry as they were read, each with its stored
+// type and bytes, so that writing the same record back costs no call for a
+// value that already holds what would be written. Only number values are
+// kept: a number's bytes read through the ANSI calls are the stored bytes,
+// while a text read through them is a conversion of what is stored.
+struct StoredNumbers {
+    enum { CAPACITY = 20 };
+    struct Number {
+        const char* name;   // one of the record writer's value names, or "touch"
+        DWORD value;
+    };
+    Number numbers[CAPACITY];
+    unsigned count = 0;
+
+    void forget() { count = 0; }
+    // A REG_DWORD of 4 bytes found, or just written, under name.
+    void note(const char* name, DWORD value);
+    bool holds(const char* name, DWORD value) const;
+};
+
+// Writes a REG_DWORD value unless stored says the entry already holds it;
+// what is written is noted in stored.
+void WriteNumber(HKEY entryKey, StoredNumbers* stored, const char* name, DWORD value);
+
+// With stored, ReadVstData notes there every number value it finds as a
+// REG_DWORD of 4 bytes, and WriteVstData leaves out the number values that
+// stored shows already there; stored must then describe entryKey as it is
+// (nothing written to it since but through WriteNumber). WriteVstData
+// forgets stored once it has written.
+void ReadVstData(HKEY entryKey, PluginRecord* record, StoredNumbers* stored = nullptr);
+void WriteVstData(HKEY entryKey, PluginRecord* record, StoredNumbers* stored = nullptr);
 
 // Every class identifier the record writer makes begins with one of these:
 // the plug-in's class, and its property page's.

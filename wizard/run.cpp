@@ -249,9 +249,13 @@ void AnalyseDll(const char* path)
     // The working record outlives the step: the load-error page names it.
     static PluginRecord record;
     memset(&record, 0, sizeof record);
+    // A known plug-in's record goes back as it was read: only the numbers
+    // that changed are written again (nothing else writes the entry between).
+    static StoredNumbers stored;
+    StoredNumbers* unchanged = nullptr;
     if (!created) {
         TraceFailurePoint("Reading VST data from registry");
-        ReadVstData(entry, &record);
+        ReadVstData(entry, &record, &stored);
         record.isNew = 0;
         record.isBad = 0;
     } else {
@@ -262,9 +266,11 @@ void AnalyseDll(const char* path)
 
     if (!WizardOptions.rescanExisting && !storedBad && !created) {
         TraceFailurePoint("Setting touch flag");
-        WriteDwordValue(entry, "touch", 1);
+        WriteNumber(entry, &stored, "touch", 1);
+        unchanged = &stored;
         ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
     } else {
+        ShowLoadingDll(path);
         TraceFailurePoint("Detailed plug scan");
         bool finished;
         {
@@ -295,7 +301,7 @@ void AnalyseDll(const char* path)
 
     if (record.isVst) {
         TraceFailurePoint("Writing VST data");
-        WriteVstData(entry, &record);
+        WriteVstData(entry, &record, unchanged);
         PluginList.append(record);
         entry.close();
     } else {

@@ -153,6 +153,7 @@ TEST_F(WizardTest, ASecondRunLoadsNoKnownPluginAgainAndSkipsTheBadOnes)
     PlantTree();
     SetText(HKEY_LOCAL_MACHINE, "Software\\Vst", "VstPluginsPath", plugins);
     ASSERT_EQ(0, RunWizard().exitCode);
+    std::vector<std::string> firstEntries = StoredTree(HKEY_LOCAL_MACHINE, PLUGINS_KEY);
 
     std::vector<std::string> dlls = {"plain.dll", "Effects\\My.Great Plug-in v1.2.dll", "Effects\\Deep\\chunks.dll",
                                      "Instruments\\synth.dll", "Instruments\\midi_open.dll", "Broken\\fault_main.dll",
@@ -171,6 +172,8 @@ TEST_F(WizardTest, ASecondRunLoadsNoKnownPluginAgainAndSkipsTheBadOnes)
     // Not a plug-in: its entry went, so it is probed again in every run.
     EXPECT_FALSE(fixtures::CallLog(plugins + "\\Other\\bad_magic.dll").empty());
     EXPECT_EQ(7, SubkeyCount(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
+    // Byte for byte as the first run left them.
+    EXPECT_EQ(firstEntries, StoredTree(HKEY_LOCAL_MACHINE, PLUGINS_KEY));
     EXPECT_EQ(1, DwordAt(HKEY_LOCAL_MACHINE, EntryKeyOf(plugins + "\\Broken\\fault_main.dll"), "isBad"));
 }
 

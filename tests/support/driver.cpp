@@ -181,8 +181,11 @@ RunSeen DriveWizard(const std::string& program, const RunPlan& plan)
         const Page& page = *std::find_if(std::begin(PAGES), std::end(PAGES),
                                          [&](const Page& p) { return which == p.caption; });
         seen.windows.push_back(which);
+        double reading = Milliseconds();
         if (page.read)
             page.read(window, seen);
+        if (!seen.finished)
+            seen.secondsReading += (Milliseconds() - reading) / 1000;
         auto answer = plan.answers.find(which);
         int button = answer == plan.answers.end() ? page.button : answer->second(driver, window);
         if (button != NO_BUTTON)

@@ -59,6 +59,8 @@ struct RunSeen {
     bool finished = false;
     std::string finishedText;
     double secondsToFinished = 0;        // from the program's start
+    double secondsReading = 0;           // of that, the driver's own reading of the pages, which
+                                         // for the list page is a message to the program a cell
     SIZE_T peakWorkingSet = 0;           // at the finished page
     std::string exceptionOperation, exceptionPoint;
 };

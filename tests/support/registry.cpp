@@ -1,5 +1,8 @@
 #include "support/registry.h"
 #include <sddl.h>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
 #include "plugdb/record.h"
 #include "wizard/state.h"
 
@@ -60,6 +63,11 @@ void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, co
     RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
+}
+
+void DeleteValue(HKEY root, const std::string& path, const char* name)
+{
+    RegDeleteKeyValueA(root, path.c_str(), name);
 }
 
 void SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
@@ -136,4 +144,55 @@ UndeletableKey::~UndeletableKey()
 {
     RegDeleteKeyA(root_, (path_ + "\\inner").c_str());
     RegDeleteKeyA(root_, path_.c_str());
+}
+
+namespace {
+
+void AddStoredTree(HKEY root, const std::string& path, std::vector<std::string>& lines)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    lines.push_back(path);
+    for (DWORD index = 0;; ++index) {
+        WCHAR name[300];
+        DWORD nameSize = 300, type = 0;
+        std::vector<BYTE> data(65536);
+        DWORD size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(key, index, name, &nameSize, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+            break;
+        char narrow[600] = "";
+        WideCharToMultiByte(CP_UTF8, 0, name, -1, narrow, sizeof narrow, nullptr, nullptr);
+        std::string line = path + " | " + narrow + " | type " + std::to_string(type) + " |";
+        char hex[4];
+        for (DWORD i = 0; i < size; ++i) {
+            snprintf(hex, sizeof hex, " %02X", data[i]);
+            line += hex;
+        }
+        lines.push_back(line);
+    }
+    RegCloseKey(key);
+    for (const std::string& sub : Subkeys(root, path))
+        AddStoredTree(root, path + "\\" + sub, lines);
+}
+
+} // namespace
+
+std::vector<std::string> StoredTree(HKEY root, const std::string& path)
+{
+    std::vector<std::string> lines;
+    AddStoredTree(root, path, lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> StoredEntriesAndClasses()
+{
+    std::vector<std::string> lines = StoredTree(HKEY_LOCAL_MACHINE, PLUGINS_KEY);
+    for (const std::string& name : Subkeys(HKEY_CLASSES_ROOT, "CLSID"))
+        if (IsAdapterClassName(name.c_str()))
+            for (const std::string& line : StoredTree(HKEY_CLASSES_ROOT, "CLSID\\" + name))
+                lines.push_back("HKCR\\" + line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }

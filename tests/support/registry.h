@@ -18,9 +18,17 @@ std::string TextAt(HKEY root, const std::string& path, const char* name);
 void SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
 void SetText(HKEY root, const std::string& path, const char* name, const std::string& text);
 void SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size);
+void DeleteValue(HKEY root, const std::string& path, const char* name);
 int SubkeyCount(HKEY root, const std::string& path);
 // The names of the subkeys of root\path, in enumeration order.
 std::vector<std::string> Subkeys(HKEY root, const std::string& path);
+// A key and everything below it as stored, one line a key and one a value
+// (its path, name, type and data bytes in hex, as the wide calls give them,
+// which is the stored form), sorted: two trees are equal byte for byte when
+// their lines are.
+std::vector<std::string> StoredTree(HKEY root, const std::string& path);
+// The Plug-Ins entries and the adapter's class keys under CLSID, as stored.
+std::vector<std::string> StoredEntriesAndClasses();
 void MakeKey(HKEY root, const std::string& path);
 
 // The key under "Plug-Ins" that a run keeps for the DLL: its short name

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -218,6 +219,44 @@ TEST_F(AnalysisTest, AKnownPluginIsOnlyTouchedAndItsStoredRecordWrittenBack)
     // A stored entry that says it is no plug-in is deleted.
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, AnalyseKnown("plain.dll", "other.dll", 0, 0).entry));
     EXPECT_EQ(1u, PluginList.count);
+}
+
+// A second run over the same plug-ins leaves their entries and class keys
+// byte for byte as the first left them, whatever it finds stored between:
+// it leaves out a number already stored as it would write it, and writes
+// every value and key that differs, in type or data.
+TEST_F(AnalysisTest, ASecondRunLeavesEntriesAndClassKeysByteForByteAsTheFirstDid)
+{
+    const DWORD params = fixtures::PLAIN_PARAMS, id = fixtures::PLAIN_UNIQUE_ID;
+    const struct {
+        const char* between;
+        std::function<void(const std::string& entry, const std::string& plugClass)> change;
+    } rows[] = {
+        {"nothing", [](auto&, auto&) {}},
+        {"a number of the same bytes as REG_BINARY",
+         [&](auto& entry, auto&) { SetRaw(HKEY_LOCAL_MACHINE, entry, "numParams", REG_BINARY, &params, 4); }},
+        {"a number of the same bytes as REG_DWORD_BIG_ENDIAN",
+         [&](auto& entry, auto&) { SetRaw(HKEY_LOCAL_MACHINE, entry, "uniqueId", REG_DWORD_BIG_ENDIAN, &id, 4); }},
+        {"a number that differs", [](auto& entry, auto&) { SetDword(HKEY_LOCAL_MACHINE, entry, "addVstPrefix", 0); }},
+        {"a number missing", [](auto& entry, auto&) { DeleteValue(HKEY_LOCAL_MACHINE, entry, "isBad"); }},
+        {"a text as REG_EXPAND_SZ",
+         [](auto& entry, auto&) { SetRaw(HKEY_LOCAL_MACHINE, entry, "FullName", REG_EXPAND_SZ, "plain", 6); }},
+        {"another server",
+         [](auto&, auto& plugClass) { SetText(HKEY_CLASSES_ROOT, plugClass + "\\InprocServer32", "", "C:\\x.dll"); }},
+        {"a class key gone", [](auto&, auto& plugClass) { RegDeleteTreeA(HKEY_CLASSES_ROOT, plugClass.c_str()); }},
+    };
+    std::string plain = Plant("plain.dll", "plain.dll");
+    Plant("synth.dll", "synth.dll");
+    for (const auto& row : rows) {
+        ClearProgramKeys();
+        ScanAndAnalyse(folder);
+        std::vector<std::string> first = StoredEntriesAndClasses();
+        ASSERT_EQ(2u, PluginList.count);
+        row.change(EntryKeyOf(plain), "CLSID\\" + Text(EntryKeyOf(plain), "clsidPlug"));
+        ScanAndAnalyse(folder);
+        EXPECT_EQ(first, StoredEntriesAndClasses()) << "stored between the runs: " << row.between;
+        EXPECT_TRUE(loadErrors.empty());
+    }
 }
 
 TEST_F(AnalysisTest, RescanningAKnownPluginRefreshesItsFileFieldsAndPropertiesButKeepsItsOptions)

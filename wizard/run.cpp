@@ -56,6 +56,21 @@ HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStar
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
+// The system's answers to a load that found no room for the image or for
+// what loading it needs: the address space or the commit limit is used up.
+bool LackedMemory(const ProbeOutcome& outcome)
+{
+    if (outcome.end != PROBE_LOAD_FAILED)
+        return false;
+    switch (outcome.detail) {
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_COMMITMENT_LIMIT:
+        return true;
+    }
+    return false;
+}
+
 void DeleteEntry(const char* entryName)
 {
     RegKey plugins;
@@ -247,6 +262,23 @@ void AnalyseDll(const char* path)
             // The name is filled inside the region, before the plug-in runs.
             ProbeFrame frame(path, entryName, created, record.FullName);
             finished = frame.run([&] { ProbeDll(record, entryName, path, created); });
+        }
+        if (finished && pluginLeftLoaded && LackedMemory(probeOutcome)) {
+            // No fault of the DLL's: the plug-ins kept loaded fill memory,
+            // and the next run analyses it. A new entry goes, so that run
+            // does not take it for a known plug-in; a stored one stays as
+            // it was.
+            ReportDll(path, DLL_MEMORY_FULL);
+            if (created) {
+                entry.close();
+                DeleteEntry(entryName);
+            } else {
+                WriteDwordValue(entry, "touch", 1);
+                if (record.isVst && !storedBad)
+                    PluginList.append(record);
+            }
+            TraceFailurePoint("Plugin analysis loop");
+            return;
         }
         if (finished) {
             // A stored plug-in stays recorded whatever this probe found.

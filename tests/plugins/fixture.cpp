@@ -335,6 +335,12 @@ __attribute__((noinline)) void FaultAndHandle()
 }
 #endif
 
+#ifdef LARGE_IMAGE
+// Uninitialised data of this many megabytes, as sample-based instruments
+// carry: the loaded image holds all of it in the address space.
+volatile char largeData[LARGE_IMAGE << 20];
+#endif
+
 #ifdef EDITOR
 void LogEditorParent(HWND parent)
 {
@@ -437,6 +443,9 @@ void DeleteEffect(AEffect* effect)
         asm volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
 #endif
         LeaveSomethingBehind(Self());
+#ifdef LARGE_IMAGE
+        largeData[0] = 1;
+#endif
 #ifdef NAN_IN_OPEN
         {
             volatile double none = 0.0;

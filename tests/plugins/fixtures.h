@@ -17,7 +17,8 @@
 //   fault <kind>                            about to fault: access-violation,
 //                                           divide-by-zero, raise-E06D7363 or
 //                                           stack-overflow; or to misbehave: spin,
-//                                           wait, exit, abort, ExitProcess, slow
+//                                           wait, exit, abort, ExitProcess, slow,
+//                                           sleep-loop
 //   handled own exception                   the fixture trapped a fault of its own
 //   fpu tags <4 hex digits>                 fpu_check.dll: the x87 tag word in effOpen
 //                                           (FFFF: the register stack is empty)
@@ -131,6 +132,7 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      vectored exception handler (handler)
 //   leave_tidy.dll     all five of them, and 300 threads at once that end again,
 //                      everything taken back in effClose
+//   large_thread.dll   an image of 512 MB of uninitialised data; leaves a thread
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

@@ -23,6 +23,7 @@ const char MUST_CLOSE_TEXT[] =
 
 HANDLE wizardThread;
 DWORD wizardThreadId;
+const NT_TIB* wizardTib;   // the wizard's thread's own, read while it is suspended
 DWORD limit;             // milliseconds
 
 // Written by the wizard's thread; the heartbeat writes the step's text and
@@ -105,6 +106,26 @@ bool ReturnsIntoLibrary(DWORD value)
     return value - 7 >= reinterpret_cast<DWORD>(memory.AllocationBase) && FollowsCall(at);
 }
 
+// Whether the words from low up to the probe's frames may be read and
+// written while the thread is suspended: they lie on the stack the probe
+// began on, within the thread's stack as its TEB gives it, committed and
+// with no guard page (touched from this thread, a guard page would fault
+// here instead of growing that stack). A plug-in that runs on a stack of
+// its own, a fibre's or a block it switched to, fails this: its limits in
+// the TEB, if it changed them, no longer hold the probe's frames, and if it
+// did not, they no longer hold its stack pointer.
+bool WithinProbeStack(DWORD low)
+{
+    DWORD top = reinterpret_cast<DWORD>(probeStackTop);
+    if (low < reinterpret_cast<DWORD>(wizardTib->StackLimit) || top > reinterpret_cast<DWORD>(wizardTib->StackBase)
+        || low >= top)
+        return false;
+    MEMORY_BASIC_INFORMATION memory;
+    return VirtualQuery(reinterpret_cast<void*>(low), &memory, sizeof memory) && memory.State == MEM_COMMIT
+           && (memory.Protect & (PAGE_READWRITE | PAGE_EXECUTE_READWRITE)) && !(memory.Protect & PAGE_GUARD)
+           && reinterpret_cast<DWORD>(memory.BaseAddress) + memory.RegionSize >= top;
+}
+
 // The return address of the nearest frame that returns into the plug-in,
 // found by the chain of frame pointers, which system code keeps: a word on
 // the stack that merely looks like one may be left over from an earlier
@@ -129,7 +150,8 @@ DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
 // a return address for frames of their own, and which copy the return
 // takes is theirs to decide: every copy between the stack pointer and the
 // probe's own frames is pointed there. Asked while the thread is
-// suspended: nothing here may take a lock.
+// suspended, on the probe's stack (WithinProbeStack): nothing here may take
+// a lock.
 bool SkipOnReturnIntoLibrary(const CONTEXT& context)
 {
     DWORD nearest = NearestReturnIntoLibrary(context.Esp, context.Ebp);
@@ -148,6 +170,9 @@ bool SkipOnReturnIntoLibrary(const CONTEXT& context)
 bool SendAway(CONTEXT& context)
 {
     DWORD* top = reinterpret_cast<DWORD*>((context.Esp & ~15u) - 4);
+    // Below the committed stack the thread is growing it: looked at again.
+    if (!WithinProbeStack(reinterpret_cast<DWORD>(top)))
+        return false;
     *top = context.Eip;
     context.Esp = reinterpret_cast<DWORD>(top);
     context.Eip = reinterpret_cast<DWORD>(RaiseSkipped);
@@ -170,6 +195,8 @@ Look LookAndSend(LONG step)
     if (GetThreadContext(wizardThread, &context)) {
         if (!watching || stepCount != step)
             look = LEFT_STEP;
+        else if (!WithinProbeStack(context.Esp))
+            look = NOT_YET;   // only while it grows its stack; on a stack of its own, for good
         else if (InProbedLibrary(context.Eip, &memory))
             look = SendAway(context) ? SENT_AWAY : NOT_YET;
         else if (SkipOnReturnIntoLibrary(context))
@@ -301,6 +328,7 @@ void StartWatchdog()
 {
     limit = ReadLimit();
     wizardThreadId = GetCurrentThreadId();
+    asm("movl %%fs:0x18, %0" : "=r"(wizardTib));   // the TEB's own address
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &wizardThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     // Running, its window made, before the first plug-in is loaded: a

@@ -7,8 +7,11 @@
 // The thread is sent out at once when it runs the plug-in's own code. When
 // it is inside the system, called from the plug-in (a wait, a sleep), the
 // nearest return into the plug-in on its stack is pointed at the way out
-// instead: the system call finishes and gives up its locks first. Only a
-// call that never returns cannot be left: the user is told that the wizard
+// instead: the system call finishes and gives up its locks first. Only the
+// thread's own stack, as its TEB bounds it, between its stack pointer and
+// the probe's frames, is read or written for this. A call that never
+// returns cannot be left, nor can a plug-in that runs on a stack of its own
+// (a fibre's, or a block it switched to): the user is told that the wizard
 // must close, and the process ends with exit code 0, leaving the marker of
 // the probe under way for the next start.
 #pragma once

@@ -101,6 +101,17 @@ HostileCase Stuck(const char* name, const char* fixture, const char* step, const
     return {name, {{fixture, fixture}}, {run}, {{fixture, 1, skipped}}, LowerTheLimit};
 }
 
+// One plug-in that does not come back from a step and cannot be stopped:
+// skipped, the wizard says it must close, and closes.
+HostileCase MustClose(const char* name, const char* fixture, const char* step)
+{
+    std::string plugin = BaseName(fixture);
+    std::string text = "The plug-in \"" + plugin + "\" has stopped responding at the point \"" + step +
+                       "\", and the Configuration Wizard cannot stop it. The Wizard must close now. When you run it "
+                       "again, it will go on without this plug-in.";
+    return {name, {{fixture, fixture}}, {{{}, 0, false, {plugin, step}, "S", {text}}}, {}, LowerTheLimit};
+}
+
 const char RUN_AGAIN[] =
     "Not analysed in this run: memory is full of the plug-ins kept loaded; run the Wizard again to analyse it";
 
@@ -173,12 +184,7 @@ const HostileCase CASES[] = {
     Stuck("APluginSleepingInDllMainIsSentOutWhenSkipped", "sleep_attach.dll", "Load Library", "S"),
     // Waiting in the kernel for ever: the thread cannot be taken out of the
     // system, and the wizard says it must close.
-    {"APluginWaitingForEverMakesTheWizardClose",
-     {{"wait_open.dll", "wait_open.dll"}},
-     {{{}, 0, false, {"wait_open", "Open"}, "S",
-       {"The plug-in \"wait_open\" has stopped responding at the point \"Open\", and the Configuration Wizard "
-        "cannot stop it. The Wizard must close now. When you run it again, it will go on without this plug-in."}}},
-     {}, LowerTheLimit},
+    MustClose("APluginWaitingForEverMakesTheWizardClose", "wait_open.dll", "Open"),
     // A marker that a run cannot take up is only removed.
     {"AMarkerOfTheWrongTypeIsOnlyRemoved", {}, {{}}, {},
      [](const std::string&) { SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_SZ, "x", 2); }},
@@ -186,6 +192,9 @@ const HostileCase CASES[] = {
      [](const std::string&) { SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_BINARY, "0123456789", 10); }},
     {"AMarkerNamingAMissingDllIsOnlyRemoved", {}, {{}}, {{"gone.dll", NO_ENTRY, 0}},
      [](const std::string& folder) { WriteMarker(folder + "\\gone.dll", "gone"); }},
+    // Sleeping on a stack of its own: its frames are not on the thread's
+    // stack, and the wizard says it must close rather than reach for them.
+    MustClose("APluginSleepingOnAStackOfItsOwnMakesTheWizardClose", "own_stack_open.dll", "Open"),
     FillingTheAddressSpace("LargePluginsKeptLoadedLeaveTheRestForTheNextRun", "large_thread.dll", 8),
 };
 

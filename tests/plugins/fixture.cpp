@@ -249,6 +249,34 @@ __attribute__((noinline)) int Recurse(volatile char* above)
 }
 #endif
 
+#ifdef SLEEP_ON_OWN_STACK
+// A coroutine's stack: a block of its own just below the thread's stack,
+// which the plug-in switches to and sleeps on for ever.
+const DWORD OWN_STACK_SIZE = 0x10000;
+
+__attribute__((noinline, noreturn)) void SleepForEver()
+{
+    for (;;)
+        Sleep(200);
+}
+
+void SleepOnOwnStack()
+{
+    // The lowest address of the thread's stack reservation (the TEB's
+    // DeallocationStack).
+    char* stackBottom;
+    asm("movl %%fs:0xE0C, %0" : "=r"(stackBottom));
+    char* block = nullptr;
+    for (char* at = stackBottom - OWN_STACK_SIZE; !block && at > reinterpret_cast<char*>(OWN_STACK_SIZE);
+         at -= OWN_STACK_SIZE)
+        block = static_cast<char*>(VirtualAlloc(at, OWN_STACK_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!block)
+        block = static_cast<char*>(VirtualAlloc(nullptr, OWN_STACK_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    asm volatile("movl %0, %%esp\n\tcall *%1" : : "r"(block + OWN_STACK_SIZE - 16), "r"(SleepForEver) : "memory");
+    __builtin_unreachable();
+}
+#endif
+
 #if defined(FAULT_OPCODE) || defined(FAULT_IN_ENTRY)
 volatile int zero;
 volatile int dividend = 7;
@@ -284,6 +312,9 @@ void Fault()
     Log(FIXTURE_LOG_FAULT, "sleep-loop");
     for (;;)
         Sleep(200);
+#elif defined(SLEEP_ON_OWN_STACK)
+    Log(FIXTURE_LOG_FAULT, "sleep-on-own-stack");
+    SleepOnOwnStack();
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);

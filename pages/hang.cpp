@@ -23,6 +23,10 @@ const UINT LOOK_INTERVAL = 250;
 const char MUST_CLOSE_ADVICE[] = "The Configuration Wizard cannot stop this plug-in, and must close now. When you "
                                  "run it again, it will go on without this plug-in.";
 
+const char OWN_WINDOW_ADVICE[] = "It is waiting for an answer in a window of its own: answer that window, and the "
+                                 "Wizard goes on. Skip this plug-in closes that window and disables the plug-in, "
+                                 "and the Wizard goes on with the next one.";
+
 HWND window;                    // made ahead, hidden and untitled until asked
 char caption[64];               // its title, from the template
 bool shown;                     // it has been seen: the next question gets a new one
@@ -84,6 +88,23 @@ void ShowMustClose(HWND dialog)
     SendMessageA(dialog, DM_SETDEFID, IDC_HANG_SKIP, 0);
 }
 
+// Below the plug-in's own window, which is to be answered, or above it when
+// the screen has no room below.
+void MoveClearOf(HWND dialog, HWND waitedIn)
+{
+    RECT mine, theirs;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(dialog, &mine) || !GetWindowRect(waitedIn, &theirs)
+        || !GetMonitorInfoA(MonitorFromWindow(waitedIn, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    int height = mine.bottom - mine.top;
+    int top = theirs.bottom + height <= monitor.rcWork.bottom ? theirs.bottom : theirs.top - height;
+    if (top < monitor.rcWork.top)
+        top = monitor.rcWork.top;
+    SetWindowPos(dialog, nullptr, mine.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 } // namespace
 
 const DLGPROC DlgHangProc = GuardedDialogProc<HangMessage>;
@@ -116,6 +137,10 @@ int AskHangQuestion(const HangQuestion& question)
         ShowMustClose(window);
     } else {
         ShowWaited(window);
+        if (question.waitedIn) {
+            SetDlgItemTextA(window, IDC_HANG_ADVICE, OWN_WINDOW_ADVICE);
+            MoveClearOf(window, question.waitedIn);
+        }
         SetTimer(window, LOOK_TIMER, LOOK_INTERVAL, nullptr);
     }
     // No owner, yet above the progress page, which cannot be brought

@@ -493,6 +493,14 @@ void EndLeftoverWatch()
     windowHook = nullptr;
 }
 
+int WindowsMadeInProbe(HWND* found, int size)
+{
+    int count = windowCount < size ? windowCount : size;
+    for (int i = 0; i < count; ++i)
+        found[i] = windows[i];
+    return count;
+}
+
 void NoteProbedLibrary(HMODULE library)
 {
     if (InPluginCode(library))

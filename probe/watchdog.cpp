@@ -1,12 +1,13 @@
 #include "probe/watchdog.h"
 #include <cstdio>
 #include "probe/hostile.h"
+#include "probe/leftovers.h"
 #include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
-HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), bool);
+HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND, bool);
 
 namespace {
 
@@ -180,6 +181,55 @@ bool SendAway(CONTEXT& context)
     return SetThreadContext(wizardThread, &context) != 0;
 }
 
+// ---- A plug-in that waits for an answer in a window of its own ---------
+
+// How long the wizard's thread has to show that it handles messages.
+const DWORD ANSWER_TIME = 1000;
+const int MAX_OWN_WINDOWS = 64;
+
+// The plug-in's windows that can be answered: made on the wizard's thread
+// during the probe, top-level, shown and enabled.
+int AnswerableWindows(HWND* found)
+{
+    HWND made[MAX_OWN_WINDOWS];
+    int count = WindowsMadeInProbe(made, MAX_OWN_WINDOWS), answerable = 0;
+    for (int i = 0; i < count; ++i)
+        if (IsWindow(made[i]) && GetWindowThreadProcessId(made[i], nullptr) == wizardThreadId
+            && !(GetWindowLongA(made[i], GWL_STYLE) & WS_CHILD) && IsWindowVisible(made[i])
+            && IsWindowEnabled(made[i]))
+            found[answerable++] = made[i];
+    return answerable;
+}
+
+// The plug-in's window the wizard's thread waits in, or null: the newest
+// that can be answered, as a modal one is. A thread in a modal loop (a
+// dialog box, a message box, the system's file dialogs) handles the
+// messages sent to its windows; one that is stuck does not.
+HWND WindowWaitedIn()
+{
+    HWND found[MAX_OWN_WINDOWS];
+    int count = AnswerableWindows(found);
+    DWORD_PTR result;
+    if (count && SendMessageTimeoutA(found[count - 1], WM_NULL, 0, 0, SMTO_BLOCK, ANSWER_TIME, &result))
+        return found[count - 1];
+    return nullptr;
+}
+
+// As Cancel or the close box would: then the call that shows them returns.
+void CloseOwnWindows()
+{
+    HWND found[MAX_OWN_WINDOWS];
+    int count = AnswerableWindows(found);
+    for (int i = count - 1; i >= 0; --i) {
+        char className[8] = "";
+        GetClassNameA(found[i], className, sizeof className);
+        if (lstrcmpA(className, "#32770") == 0)   // dialogs, message boxes, the file dialogs
+            PostMessageA(found[i], WM_COMMAND, IDCANCEL, 0);
+        else
+            PostMessageA(found[i], WM_CLOSE, 0, 0);
+    }
+}
+
 enum Look { LEFT_STEP, SENT_AWAY, SENT_ON_RETURN, NOT_YET };
 
 Look LookAndSend(LONG step)
@@ -217,7 +267,9 @@ bool LeavesStep(LONG step, DWORD within)
 }
 
 // True once the wizard's thread has left the step, by itself or sent out.
-bool SendOut(LONG step)
+// With waitedIn, the plug-in waits in windows of its own: once its return
+// is pointed at the way out, they are closed, so that the call returns.
+bool SendOut(LONG step, bool waitedIn)
 {
     for (int sample = 0; sample < SAMPLES; ++sample) {
         switch (LookAndSend(step)) {
@@ -226,6 +278,8 @@ bool SendOut(LONG step)
         case SENT_AWAY:
             return LeavesStep(step, LEAVE_TIME);
         case SENT_ON_RETURN:
+            if (waitedIn)
+                CloseOwnWindows();
             // The system call it waits in ends in its own time: a sleep
             // or a wait that times out returns, one that never does not.
             return LeavesStep(step, limit > LEAVE_TIME ? limit : LEAVE_TIME);
@@ -254,7 +308,7 @@ bool LoaderLockHeld()
 {
     if (LoaderLockHeld()) {
         if (askAboutHang)
-            askAboutHang(name, step, 0, nullptr, true);
+            askAboutHang(name, step, 0, nullptr, nullptr, true);
     } else {
         char text[2600];
         snprintf(text, sizeof text, MUST_CLOSE_TEXT, name, step);
@@ -288,7 +342,7 @@ DWORD WINAPI Watch(void* ready)
     MSG queue;   // the thread's message queue, made before any plug-in runs
     PeekMessageA(&queue, nullptr, 0, 0, PM_NOREMOVE);
     if (askAboutHang)
-        askAboutHang(nullptr, nullptr, 0, nullptr, false);
+        askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
     SetEvent(static_cast<HANDLE>(ready));
     LONG waitStep = -1;     // the step the user chose to wait for, from waitFrom on
     DWORD waitFrom = 0;
@@ -307,14 +361,15 @@ DWORD WINAPI Watch(void* ready)
                 askedStep = step;
                 char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
+                HWND waitedIn = askAboutHang ? WindowWaitedIn() : nullptr;
                 HangAnswer answer =
-                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, false) : HANG_WAIT;
-                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step))
+                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, waitedIn, false) : HANG_WAIT;
+                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step, waitedIn != nullptr))
                     MustClose(name, text);
                 // A window that was seen is not shown again: the next
                 // question gets a new one, made while it still can be.
                 if (askAboutHang && !LoaderLockHeld())
-                    askAboutHang(nullptr, nullptr, 0, nullptr, false);
+                    askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
                 waitStep = step;
                 waitFrom = GetTickCount();
                 continue;

@@ -46,13 +46,13 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
 
 // The watchdog's question, on its own thread, in a window of its own.
 HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)(),
-                        bool mustClose)
+                        HWND waitedIn, bool mustClose)
 {
     if (!pluginName) {
         MakeHangWindow();
         return HANG_WAIT;
     }
-    int answer = AskHangQuestion({pluginName, step, stepStart, stillWaiting, mustClose});
+    int answer = AskHangQuestion({pluginName, step, stepStart, stillWaiting, waitedIn, mustClose});
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 

@@ -34,6 +34,8 @@ struct RunExpected {
     PluginStep stuck = {};
     const char* answers = "";
     std::vector<std::string> messages = {};
+    // What each not-responding window advises; null: not looked at.
+    const char* hangAdvice = nullptr;
 };
 
 const long NO_ENTRY = -1;
@@ -110,6 +112,17 @@ HostileCase MustClose(const char* name, const char* fixture, const char* step)
                        "\", and the Configuration Wizard cannot stop it. The Wizard must close now. When you run it "
                        "again, it will go on without this plug-in.";
     return {name, {{fixture, fixture}}, {{{}, 0, false, {plugin, step}, "S", {text}}}, {}, LowerTheLimit};
+}
+
+// One plug-in that waits for an answer in a window of its own: the
+// not-responding window says so, and it is skipped as any wait is.
+HostileCase WaitsInItsOwnWindow(const char* name, const char* fixture, const char* step)
+{
+    HostileCase row = Stuck(name, fixture, step, "S");
+    row.runs[0].hangAdvice =
+        "It is waiting for an answer in a window of its own: answer that window, and the Wizard goes on. Skip this "
+        "plug-in closes that window and disables the plug-in, and the Wizard goes on with the next one.";
+    return row;
 }
 
 const char RUN_AGAIN[] =
@@ -195,12 +208,16 @@ const HostileCase CASES[] = {
     // Sleeping on a stack of its own: its frames are not on the thread's
     // stack, and the wizard says it must close rather than reach for them.
     MustClose("APluginSleepingOnAStackOfItsOwnMakesTheWizardClose", "own_stack_open.dll", "Open"),
+    WaitsInItsOwnWindow("APluginWaitingInAMessageBoxOfItsOwnIsSkipped", "modal_main.dll", "Main Call"),
     FillingTheAddressSpace("LargePluginsKeptLoadedLeaveTheRestForTheNextRun", "large_thread.dll", 8),
 };
 
 // The answers a run gives the not-responding windows, in turn.
 int AnswerHang(const RunExpected& expected, size_t* answered, HWND window)
 {
+    if (expected.hangAdvice) {
+        EXPECT_EQ(expected.hangAdvice, ItemText(window, IDC_HANG_ADVICE));
+    }
     char answer = expected.answers[*answered] ? expected.answers[(*answered)++] : '-';
     if (answer == 'W')
         SaveScreenshot(window, "not_responding");

@@ -532,6 +532,12 @@ extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
 #ifdef MIDI_IN_ENTRY
     Ask(host, nullptr, audioMasterWantMidi);
 #endif
+#ifdef MODAL_IN_ENTRY
+    // Waits for an answer in a window of its own, as licence checks and
+    // loaders that ask for a file do; a plug-in left without one gives up.
+    if (MessageBoxA(nullptr, "Enter your licence key.", "Fixture Licence", MB_OKCANCEL) != IDOK)
+        return nullptr;
+#endif
 #ifdef FAULT_IN_ENTRY
     Fault();
 #endif

@@ -134,6 +134,8 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      everything taken back in effClose
 //   own_stack_open.dll switches in effOpen to a stack of its own (a block just
 //                      below the thread's stack) and sleeps there in a loop for ever
+//   modal_main.dll     waits in its entry point for an answer in a message box of
+//                      its own ("Fixture Licence"); without OK it returns null
 //   large_thread.dll   an image of 512 MB of uninitialised data; leaves a thread
 
 #ifndef FIXTURE_PLUGIN

@@ -209,6 +209,7 @@ const HostileCase CASES[] = {
     // stack, and the wizard says it must close rather than reach for them.
     MustClose("APluginSleepingOnAStackOfItsOwnMakesTheWizardClose", "own_stack_open.dll", "Open"),
     WaitsInItsOwnWindow("APluginWaitingInAMessageBoxOfItsOwnIsSkipped", "modal_main.dll", "Main Call"),
+    WaitsInItsOwnWindow("APluginWaitingInTheFileDialogIsSkipped", "file_dialog_main.dll", "Main Call"),
     FillingTheAddressSpace("LargePluginsKeptLoadedLeaveTheRestForTheNextRun", "large_thread.dll", 8),
 };
 

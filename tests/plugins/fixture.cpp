@@ -538,6 +538,19 @@ extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
     if (MessageBoxA(nullptr, "Enter your licence key.", "Fixture Licence", MB_OKCANCEL) != IDOK)
         return nullptr;
 #endif
+#ifdef FILE_DIALOG_IN_ENTRY
+    {
+        char file[MAX_PATH] = "";
+        OPENFILENAMEA open{};
+        open.lStructSize = sizeof open;
+        open.lpstrFile = file;
+        open.nMaxFile = sizeof file;
+        open.lpstrTitle = "Fixture Loader";
+        open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+        if (!GetOpenFileNameA(&open))
+            return nullptr;
+    }
+#endif
 #ifdef FAULT_IN_ENTRY
     Fault();
 #endif

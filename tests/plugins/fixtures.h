@@ -136,6 +136,7 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //                      below the thread's stack) and sleeps there in a loop for ever
 //   modal_main.dll     waits in its entry point for an answer in a message box of
 //                      its own ("Fixture Licence"); without OK it returns null
+//   file_dialog_main.dll  the same in the system's file-open dialog ("Fixture Loader")
 //   large_thread.dll   an image of 512 MB of uninitialised data; leaves a thread
 
 #ifndef FIXTURE_PLUGIN

@@ -495,9 +495,9 @@ void EndLeftoverWatch()
 
 int WindowsMadeInProbe(HWND* found, int size)
 {
-    int count = windowCount < size ? windowCount : size;
+    int made = windowCount, count = made < size ? made : size;
     for (int i = 0; i < count; ++i)
-        found[i] = windows[i];
+        found[i] = windows[made - count + i];
     return count;
 }
 

@@ -41,8 +41,8 @@ void BeginLeftoverWatch(const char* path);
 void EndLeftoverWatch();
 // The library as loaded, should the system not have told of it.
 void NoteProbedLibrary(HMODULE library);
-// The windows made on the wizard's thread since the probe began (up to
-// size of them, oldest first), for the watchdog; any may be gone since.
+// The windows made on the wizard's thread since the probe began, the
+// newest size of them, oldest first, for the watchdog; any may be gone since.
 int WindowsMadeInProbe(HWND* found, int size);
 
 // What of the plug-in's code can still be reached now (Leftover bits); 0

@@ -7,7 +7,7 @@
 #include "wizard/state.h"
 #include "wizard/text.h"
 
-HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND, bool);
+HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND (*)(), bool);
 
 namespace {
 
@@ -183,8 +183,9 @@ bool SendAway(CONTEXT& context)
 
 // ---- A plug-in that waits for an answer in a window of its own ---------
 
-// How long the wizard's thread has to show that it handles messages.
-const DWORD ANSWER_TIME = 1000;
+// How long the wizard's thread has to show that it handles messages; the
+// question asks again and again while it is up.
+const DWORD ANSWER_TIME = 200;
 const int MAX_OWN_WINDOWS = 64;
 
 // The plug-in's windows that can be answered: made on the wizard's thread
@@ -267,8 +268,9 @@ bool LeavesStep(LONG step, DWORD within)
 }
 
 // True once the wizard's thread has left the step, by itself or sent out.
-// With waitedIn, the plug-in waits in windows of its own: once its return
-// is pointed at the way out, they are closed, so that the call returns.
+// With waitedIn, the plug-in waits in windows of its own: once the thread
+// is sent out, they are closed, so that the call returns (and none is left
+// up when the thread was sent out of its own code).
 bool SendOut(LONG step, bool waitedIn)
 {
     for (int sample = 0; sample < SAMPLES; ++sample) {
@@ -276,6 +278,8 @@ bool SendOut(LONG step, bool waitedIn)
         case LEFT_STEP:
             return true;
         case SENT_AWAY:
+            if (waitedIn)
+                CloseOwnWindows();
             return LeavesStep(step, LEAVE_TIME);
         case SENT_ON_RETURN:
             if (waitedIn)
@@ -361,10 +365,10 @@ DWORD WINAPI Watch(void* ready)
                 askedStep = step;
                 char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
-                HWND waitedIn = askAboutHang ? WindowWaitedIn() : nullptr;
                 HangAnswer answer =
-                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, waitedIn, false) : HANG_WAIT;
-                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step, waitedIn != nullptr))
+                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, WindowWaitedIn, false) : HANG_WAIT;
+                // The plug-in may have shown its window after the question.
+                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step, WindowWaitedIn() != nullptr))
                     MustClose(name, text);
                 // A window that was seen is not shown again: the next
                 // question gets a new one, made while it still can be.

@@ -31,12 +31,13 @@ enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 // - With mustClose: tell the user the wizard must close; returns when they
 //   have read it.
 // - Otherwise ask. stillWaiting() turns false once the step asked about has
-//   ended; the question then goes away with HANG_RETURNED. waitedIn is the
-//   plug-in's own window the thread waits in for an answer (a dialog, a
-//   message box, a file dialog it made in this probe), or null; on "Skip"
-//   the watchdog closes the plug-in's windows so that the call returns.
+//   ended; the question then goes away with HANG_RETURNED. waitedIn()
+//   gives the plug-in's own window the thread waits in for an answer (a
+//   dialog, a message box, a file dialog it made in this probe), or null;
+//   on "Skip" the watchdog closes the plug-in's windows so that the call
+//   returns.
 extern HangAnswer (*askAboutHang)(const char* pluginName, const char* step, DWORD stepStart,
-                                  bool (*stillWaiting)(), HWND waitedIn, bool mustClose);
+                                  bool (*stillWaiting)(), HWND (*waitedIn)(), bool mustClose);
 
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
 // first call of a run starts the thread and reads the limit. stackTop lies

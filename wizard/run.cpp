@@ -46,7 +46,7 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
 
 // The watchdog's question, on its own thread, in a window of its own.
 HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)(),
-                        HWND waitedIn, bool mustClose)
+                        HWND (*waitedIn)(), bool mustClose)
 {
     if (!pluginName) {
         MakeHangWindow();

@@ -11,8 +11,11 @@ HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND (*)
 
 namespace {
 
-// Once the thread is sent out, it has this long to reach the trap region.
+// Once the thread is sent out, it has this long to reach the trap region;
+// when the plug-in's windows were closed for it, at least the second (the
+// system's file dialogs take seconds to put away what they opened).
 const DWORD LEAVE_TIME = 2000;
+const DWORD CLOSE_TIME = 10000;
 // How often, and how many times, the thread is looked at for a moment in
 // which it can be sent out.
 const DWORD SAMPLE_INTERVAL = 100;
@@ -273,7 +276,11 @@ bool LeavesStep(LONG step, DWORD within)
 // up when the thread was sent out of its own code).
 bool SendOut(LONG step, bool waitedIn)
 {
-    for (int sample = 0; sample < SAMPLES; ++sample) {
+    // A thread that answers in a modal loop may be busy with the window for
+    // a while (a file dialog filling its list) in code whose frames cannot
+    // be followed: it is looked at for longer.
+    int samples = waitedIn ? static_cast<int>(CLOSE_TIME / SAMPLE_INTERVAL) : SAMPLES;
+    for (int sample = 0; sample < samples; ++sample) {
         switch (LookAndSend(step)) {
         case LEFT_STEP:
             return true;
@@ -281,12 +288,16 @@ bool SendOut(LONG step, bool waitedIn)
             if (waitedIn)
                 CloseOwnWindows();
             return LeavesStep(step, LEAVE_TIME);
-        case SENT_ON_RETURN:
-            if (waitedIn)
+        case SENT_ON_RETURN: {
+            DWORD within = limit > LEAVE_TIME ? limit : LEAVE_TIME;
+            if (waitedIn) {
                 CloseOwnWindows();
+                within = within > CLOSE_TIME ? within : CLOSE_TIME;
+            }
             // The system call it waits in ends in its own time: a sleep
             // or a wait that times out returns, one that never does not.
-            return LeavesStep(step, limit > LEAVE_TIME ? limit : LEAVE_TIME);
+            return LeavesStep(step, within);
+        }
         case NOT_YET:
             Sleep(SAMPLE_INTERVAL);
             break;

@@ -23,9 +23,14 @@ const UINT LOOK_INTERVAL = 250;
 const char MUST_CLOSE_ADVICE[] = "The Configuration Wizard cannot stop this plug-in, and must close now. When you "
                                  "run it again, it will go on without this plug-in.";
 
+const char OWN_WINDOW_ADVICE[] = "It is waiting for an answer in a window of its own: answer that window, and the "
+                                 "Wizard goes on. Skip this plug-in closes that window and disables the plug-in, "
+                                 "and the Wizard goes on with the next one.";
+
 HWND window;                    // made ahead, hidden and untitled until asked
 char caption[64];               // its title, from the template
 bool shown;                     // it has been seen: the next question gets a new one
+bool toldOwnWindow;             // it says the plug-in waits in a window of its own
 const HangQuestion* asked;      // while it is up
 int answer;                     // -1 until there is one
 
@@ -35,6 +40,35 @@ void ShowWaited(HWND dialog)
     snprintf(text, sizeof text, "The Wizard has waited %lu seconds for it.",
              static_cast<unsigned long>((GetTickCount() - asked->stepStart) / 1000));
     SetDlgItemTextA(dialog, IDC_HANG_WAITED, text);
+}
+
+// Below the plug-in's own window, which is to be answered, or above it when
+// the screen has no room below.
+void MoveClearOf(HWND dialog, HWND waitedIn)
+{
+    RECT mine, theirs;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetWindowRect(dialog, &mine) || !GetWindowRect(waitedIn, &theirs)
+        || !GetMonitorInfoA(MonitorFromWindow(waitedIn, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    int height = mine.bottom - mine.top;
+    int top = theirs.bottom + height <= monitor.rcWork.bottom ? theirs.bottom : theirs.top - height;
+    if (top < monitor.rcWork.top)
+        top = monitor.rcWork.top;
+    SetWindowPos(dialog, nullptr, mine.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Once the plug-in waits in a window of its own, says so and keeps clear of it.
+void TellOwnWindow(HWND dialog)
+{
+    if (toldOwnWindow)
+        return;
+    if (HWND waitedIn = asked->waitedIn()) {
+        toldOwnWindow = true;
+        SetDlgItemTextA(dialog, IDC_HANG_ADVICE, OWN_WINDOW_ADVICE);
+        MoveClearOf(dialog, waitedIn);
+    }
 }
 
 INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -48,10 +82,12 @@ INT_PTR HangMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     case WM_TIMER:
         if (!asked)
             return TRUE;
-        if (!asked->stillWaiting())
+        if (!asked->stillWaiting()) {
             answer = 0;
-        else
+        } else {
             ShowWaited(dialog);
+            TellOwnWindow(dialog);
+        }
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_HANG_WAIT || LOWORD(wParam) == IDC_HANG_SKIP)
@@ -116,6 +152,8 @@ int AskHangQuestion(const HangQuestion& question)
         ShowMustClose(window);
     } else {
         ShowWaited(window);
+        toldOwnWindow = false;
+        TellOwnWindow(window);
         SetTimer(window, LOOK_TIMER, LOOK_INTERVAL, nullptr);
     }
     // No owner, yet above the progress page, which cannot be brought

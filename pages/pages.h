@@ -22,12 +22,15 @@ void RefreshPlugList();
 // appear while a plug-in holds the loader's lock. AskHangQuestion shows it
 // and returns IDC_HANG_WAIT or IDC_HANG_SKIP, or 0 once stillWaiting() says
 // the plug-in returned; with mustClose it only tells that the wizard must
-// close, and returns when that has been read.
+// close, and returns when that has been read. Once waitedIn() gives a
+// window, it tells that the plug-in waits for an answer in that window of
+// its own, and keeps clear of it.
 struct HangQuestion {
     const char* pluginName;
     const char* step;
     DWORD stepStart;            // GetTickCount() when the step began
     bool (*stillWaiting)();
+    HWND (*waitedIn)();
     bool mustClose;
 };
 void MakeHangWindow();

@@ -872,6 +872,14 @@ void EndLeftoverWatch()
     windowHook = nullptr;
 }
 
+int WindowsMadeInProbe(HWND* found, int size)
+{
+    int made = windowCount, count = made < size ? made : size;
+    for (int i = 0; i < count; ++i)
+        found[i] = windows[made - count + i];
+    return count;
+}
+
 void NoteProbedLibrary(HMODULE library)
 {
     if (!InPluginCode(library)) {

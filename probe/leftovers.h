@@ -54,6 +54,9 @@ void BeginLibraryNotes();
 // slots of every library of the plug-in's that the loader bound only after
 // its notice.
 void NoteProbedLibrary(HMODULE library);
+// The windows made on the wizard's thread since the probe began, the
+// newest size of them, oldest first, for the watchdog; any may be gone since.
+int WindowsMadeInProbe(HWND* found, int size);
 
 // What of the plug-in's code can still be reached now (Leftover bits); 0
 // when its library can be released. Asked while its slots still lead to the

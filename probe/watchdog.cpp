@@ -1,17 +1,21 @@
 #include "probe/watchdog.h"
 #include <cstdio>
 #include "probe/hostile.h"
+#include "probe/leftovers.h"
 #include "wizard/handles.h"
 #include "wizard/registry.h"
 #include "wizard/state.h"
 #include "wizard/text.h"
 
-HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), bool);
+HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND (*)(), bool);
 
 namespace {
 
-// Once the thread is sent out, it has this long to reach the trap region.
+// Once the thread is sent out, it has this long to reach the trap region;
+// when the plug-in's windows were closed for it, at least the second (the
+// system's file dialogs take seconds to put away what they opened).
 const DWORD LEAVE_TIME = 2000;
+const DWORD CLOSE_TIME = 10000;
 // How often, and how many times, the thread is looked at for a moment in
 // which it can be sent out.
 const DWORD SAMPLE_INTERVAL = 100;
@@ -23,6 +27,7 @@ const char MUST_CLOSE_TEXT[] =
 
 HANDLE wizardThread;
 DWORD wizardThreadId;
+const NT_TIB* wizardTib;   // the wizard's thread's own, read while it is suspended
 DWORD limit;             // milliseconds
 
 // Written by the wizard's thread; the heartbeat writes the step's text and
@@ -105,6 +110,26 @@ bool ReturnsIntoLibrary(DWORD value)
     return value - 7 >= reinterpret_cast<DWORD>(memory.AllocationBase) && FollowsCall(at);
 }
 
+// Whether the words from low up to the probe's frames may be read and
+// written while the thread is suspended: they lie on the stack the probe
+// began on, within the thread's stack as its TEB gives it, committed and
+// with no guard page (touched from this thread, a guard page would fault
+// here instead of growing that stack). A plug-in that runs on a stack of
+// its own, a fibre's or a block it switched to, fails this: its limits in
+// the TEB, if it changed them, no longer hold the probe's frames, and if it
+// did not, they no longer hold its stack pointer.
+bool WithinProbeStack(DWORD low)
+{
+    DWORD top = reinterpret_cast<DWORD>(probeStackTop);
+    if (low < reinterpret_cast<DWORD>(wizardTib->StackLimit) || top > reinterpret_cast<DWORD>(wizardTib->StackBase)
+        || low >= top)
+        return false;
+    MEMORY_BASIC_INFORMATION memory;
+    return VirtualQuery(reinterpret_cast<void*>(low), &memory, sizeof memory) && memory.State == MEM_COMMIT
+           && (memory.Protect & (PAGE_READWRITE | PAGE_EXECUTE_READWRITE)) && !(memory.Protect & PAGE_GUARD)
+           && reinterpret_cast<DWORD>(memory.BaseAddress) + memory.RegionSize >= top;
+}
+
 // The return address of the nearest frame that returns into the plug-in,
 // found by the chain of frame pointers, which system code keeps: a word on
 // the stack that merely looks like one may be left over from an earlier
@@ -129,7 +154,8 @@ DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
 // a return address for frames of their own, and which copy the return
 // takes is theirs to decide: every copy between the stack pointer and the
 // probe's own frames is pointed there. Asked while the thread is
-// suspended: nothing here may take a lock.
+// suspended, on the probe's stack (WithinProbeStack): nothing here may take
+// a lock.
 bool SkipOnReturnIntoLibrary(const CONTEXT& context)
 {
     DWORD nearest = NearestReturnIntoLibrary(context.Esp, context.Ebp);
@@ -148,11 +174,64 @@ bool SkipOnReturnIntoLibrary(const CONTEXT& context)
 bool SendAway(CONTEXT& context)
 {
     DWORD* top = reinterpret_cast<DWORD*>((context.Esp & ~15u) - 4);
+    // Below the committed stack the thread is growing it: looked at again.
+    if (!WithinProbeStack(reinterpret_cast<DWORD>(top)))
+        return false;
     *top = context.Eip;
     context.Esp = reinterpret_cast<DWORD>(top);
     context.Eip = reinterpret_cast<DWORD>(RaiseSkipped);
     context.EFlags &= ~0x400u;   // the direction flag, clear at every call
     return SetThreadContext(wizardThread, &context) != 0;
+}
+
+// ---- A plug-in that waits for an answer in a window of its own ---------
+
+// How long the wizard's thread has to show that it handles messages; the
+// question asks again and again while it is up.
+const DWORD ANSWER_TIME = 200;
+const int MAX_OWN_WINDOWS = 64;
+
+// The plug-in's windows that can be answered: made on the wizard's thread
+// during the probe, top-level, shown and enabled.
+int AnswerableWindows(HWND* found)
+{
+    HWND made[MAX_OWN_WINDOWS];
+    int count = WindowsMadeInProbe(made, MAX_OWN_WINDOWS), answerable = 0;
+    for (int i = 0; i < count; ++i)
+        if (IsWindow(made[i]) && GetWindowThreadProcessId(made[i], nullptr) == wizardThreadId
+            && !(GetWindowLongA(made[i], GWL_STYLE) & WS_CHILD) && IsWindowVisible(made[i])
+            && IsWindowEnabled(made[i]))
+            found[answerable++] = made[i];
+    return answerable;
+}
+
+// The plug-in's window the wizard's thread waits in, or null: the newest
+// that can be answered, as a modal one is. A thread in a modal loop (a
+// dialog box, a message box, the system's file dialogs) handles the
+// messages sent to its windows; one that is stuck does not.
+HWND WindowWaitedIn()
+{
+    HWND found[MAX_OWN_WINDOWS];
+    int count = AnswerableWindows(found);
+    DWORD_PTR result;
+    if (count && SendMessageTimeoutA(found[count - 1], WM_NULL, 0, 0, SMTO_BLOCK, ANSWER_TIME, &result))
+        return found[count - 1];
+    return nullptr;
+}
+
+// As Cancel or the close box would: then the call that shows them returns.
+void CloseOwnWindows()
+{
+    HWND found[MAX_OWN_WINDOWS];
+    int count = AnswerableWindows(found);
+    for (int i = count - 1; i >= 0; --i) {
+        char className[8] = "";
+        GetClassNameA(found[i], className, sizeof className);
+        if (lstrcmpA(className, "#32770") == 0)   // dialogs, message boxes, the file dialogs
+            PostMessageA(found[i], WM_COMMAND, IDCANCEL, 0);
+        else
+            PostMessageA(found[i], WM_CLOSE, 0, 0);
+    }
 }
 
 enum Look { LEFT_STEP, SENT_AWAY, SENT_ON_RETURN, NOT_YET };
@@ -170,6 +249,8 @@ Look LookAndSend(LONG step)
     if (GetThreadContext(wizardThread, &context)) {
         if (!watching || stepCount != step)
             look = LEFT_STEP;
+        else if (!WithinProbeStack(context.Esp))
+            look = NOT_YET;   // only while it grows its stack; on a stack of its own, for good
         else if (InProbedLibrary(context.Eip, &memory))
             look = SendAway(context) ? SENT_AWAY : NOT_YET;
         else if (SkipOnReturnIntoLibrary(context))
@@ -190,18 +271,33 @@ bool LeavesStep(LONG step, DWORD within)
 }
 
 // True once the wizard's thread has left the step, by itself or sent out.
-bool SendOut(LONG step)
+// With waitedIn, the plug-in waits in windows of its own: once the thread
+// is sent out, they are closed, so that the call returns (and none is left
+// up when the thread was sent out of its own code).
+bool SendOut(LONG step, bool waitedIn)
 {
-    for (int sample = 0; sample < SAMPLES; ++sample) {
+    // A thread that answers in a modal loop may be busy with the window for
+    // a while (a file dialog filling its list) in code whose frames cannot
+    // be followed: it is looked at for longer.
+    int samples = waitedIn ? static_cast<int>(CLOSE_TIME / SAMPLE_INTERVAL) : SAMPLES;
+    for (int sample = 0; sample < samples; ++sample) {
         switch (LookAndSend(step)) {
         case LEFT_STEP:
             return true;
         case SENT_AWAY:
+            if (waitedIn)
+                CloseOwnWindows();
             return LeavesStep(step, LEAVE_TIME);
-        case SENT_ON_RETURN:
+        case SENT_ON_RETURN: {
+            DWORD within = limit > LEAVE_TIME ? limit : LEAVE_TIME;
+            if (waitedIn) {
+                CloseOwnWindows();
+                within = within > CLOSE_TIME ? within : CLOSE_TIME;
+            }
             // The system call it waits in ends in its own time: a sleep
             // or a wait that times out returns, one that never does not.
-            return LeavesStep(step, limit > LEAVE_TIME ? limit : LEAVE_TIME);
+            return LeavesStep(step, within);
+        }
         case NOT_YET:
             Sleep(SAMPLE_INTERVAL);
             break;
@@ -227,7 +323,7 @@ bool LoaderLockHeld()
 {
     if (LoaderLockHeld()) {
         if (askAboutHang)
-            askAboutHang(name, step, 0, nullptr, true);
+            askAboutHang(name, step, 0, nullptr, nullptr, true);
     } else {
         char text[2600];
         snprintf(text, sizeof text, MUST_CLOSE_TEXT, name, step);
@@ -261,7 +357,7 @@ DWORD WINAPI Watch(void* ready)
     MSG queue;   // the thread's message queue, made before any plug-in runs
     PeekMessageA(&queue, nullptr, 0, 0, PM_NOREMOVE);
     if (askAboutHang)
-        askAboutHang(nullptr, nullptr, 0, nullptr, false);
+        askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
     SetEvent(static_cast<HANDLE>(ready));
     LONG waitStep = -1;     // the step the user chose to wait for, from waitFrom on
     DWORD waitFrom = 0;
@@ -281,13 +377,14 @@ DWORD WINAPI Watch(void* ready)
                 char name[PATH_TEXT_SIZE];
                 CopyText(name, watchedName);
                 HangAnswer answer =
-                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, false) : HANG_WAIT;
-                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step))
+                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, WindowWaitedIn, false) : HANG_WAIT;
+                // The plug-in may have shown its window after the question.
+                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step, WindowWaitedIn() != nullptr))
                     MustClose(name, text);
                 // A window that was seen is not shown again: the next
                 // question gets a new one, made while it still can be.
                 if (askAboutHang && !LoaderLockHeld())
-                    askAboutHang(nullptr, nullptr, 0, nullptr, false);
+                    askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
                 waitStep = step;
                 waitFrom = GetTickCount();
                 continue;
@@ -301,6 +398,7 @@ void StartWatchdog()
 {
     limit = ReadLimit();
     wizardThreadId = GetCurrentThreadId();
+    asm("movl %%fs:0x18, %0" : "=r"(wizardTib));   // the TEB's own address
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &wizardThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     // Running, its window made, before the first plug-in is loaded: a

@@ -7,8 +7,11 @@
 // The thread is sent out at once when it runs the plug-in's own code. When
 // it is inside the system, called from the plug-in (a wait, a sleep), the
 // nearest return into the plug-in on its stack is pointed at the way out
-// instead: the system call finishes and gives up its locks first. Only a
-// call that never returns cannot be left: the user is told that the wizard
+// instead: the system call finishes and gives up its locks first. Only the
+// thread's own stack, as its TEB bounds it, between its stack pointer and
+// the probe's frames, is read or written for this. A call that never
+// returns cannot be left, nor can a plug-in that runs on a stack of its own
+// (a fibre's, or a block it switched to): the user is told that the wizard
 // must close, and the process ends with exit code 0, leaving the marker of
 // the probe under way for the next start.
 #pragma once
@@ -28,9 +31,13 @@ enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 // - With mustClose: tell the user the wizard must close; returns when they
 //   have read it.
 // - Otherwise ask. stillWaiting() turns false once the step asked about has
-//   ended; the question then goes away with HANG_RETURNED.
+//   ended; the question then goes away with HANG_RETURNED. waitedIn()
+//   gives the plug-in's own window the thread waits in for an answer (a
+//   dialog, a message box, a file dialog it made in this probe), or null;
+//   on "Skip" the watchdog closes the plug-in's windows so that the call
+//   returns.
 extern HangAnswer (*askAboutHang)(const char* pluginName, const char* step, DWORD stepStart,
-                                  bool (*stillWaiting)(), bool mustClose);
+                                  bool (*stillWaiting)(), HWND (*waitedIn)(), bool mustClose);
 
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
 // first call of a run starts the thread and reads the limit. stackTop lies

@@ -44,6 +44,9 @@ enum ResultFill { FILL_NONE, FILL_TEXT, FILL_DETAIL, FILL_TEXT_DETAIL, FILL_MESS
       "Skipped: it ended the wizard in its last run; " RETRY_HINT, nullptr) \
     /* detail: the system's error code */ \
     X(DLL_LOAD_FAILED, PROBE_LOAD_FAILED, NO_FINDING, FILL_MESSAGE, "Cannot be loaded: %s", nullptr) \
+    X(DLL_MEMORY_FULL, NO_END, NO_FINDING, FILL_NONE, \
+      "Not analysed in this run: memory is full of the plug-ins kept loaded; run the Wizard again to analyse it", \
+      nullptr) \
     /* detail: the path's length */ \
     X(DLL_PATH_TOO_LONG, NO_END, IMAGE_PATH_TOO_LONG, FILL_DETAIL, \
       "Cannot be loaded: its path is too long (%lu characters; at most %d can be used)", nullptr) \

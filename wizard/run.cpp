@@ -47,13 +47,13 @@ void ProbeDll(PluginRecord& record, const char* entryName, const char* path, boo
 
 // The watchdog's question, on its own thread, in a window of its own.
 HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)(),
-                        bool mustClose)
+                        HWND (*waitedIn)(), bool mustClose)
 {
     if (!pluginName) {
         MakeHangWindow();
         return HANG_WAIT;
     }
-    int answer = AskHangQuestion({pluginName, step, stepStart, stillWaiting, mustClose});
+    int answer = AskHangQuestion({pluginName, step, stepStart, stillWaiting, waitedIn, mustClose});
     return answer == IDC_HANG_SKIP ? HANG_SKIP : answer == IDC_HANG_WAIT ? HANG_WAIT : HANG_RETURNED;
 }
 
@@ -74,6 +74,21 @@ void ReportKeptDeeds()
             if (lstrcmpiA(record.FullPath, deed.path) == 0)
                 record.isBad = 1;
     }
+}
+
+// The system's answers to a load that found no room for the image or for
+// what loading it needs: the address space or the commit limit is used up.
+bool LackedMemory(const ProbeOutcome& outcome)
+{
+    if (outcome.end != PROBE_LOAD_FAILED)
+        return false;
+    switch (outcome.detail) {
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_COMMITMENT_LIMIT:
+        return true;
+    }
+    return false;
 }
 
 void DeleteEntry(const char* entryName)
@@ -277,6 +292,23 @@ void AnalyseDll(const char* path)
             // The name is filled inside the region, before the plug-in runs.
             ProbeFrame frame(path, entryName, created, record.FullName);
             finished = frame.run([&] { ProbeDll(record, entryName, path, created); });
+        }
+        if (finished && pluginLeftLoaded && LackedMemory(probeOutcome)) {
+            // No fault of the DLL's: the plug-ins kept loaded fill memory,
+            // and the next run analyses it. A new entry goes, so that run
+            // does not take it for a known plug-in; a stored one stays as
+            // it was.
+            ReportDll(path, DLL_MEMORY_FULL);
+            if (created) {
+                entry.close();
+                DeleteEntry(entryName);
+            } else {
+                WriteDwordValue(entry, "touch", 1);
+                if (record.isVst && !storedBad)
+                    PluginList.append(record);
+            }
+            TraceFailurePoint("Plugin analysis loop");
+            return;
         }
         if (finished) {
             // A stored plug-in stays recorded whatever this probe found.

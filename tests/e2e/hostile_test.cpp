@@ -22,7 +22,7 @@ namespace {
 
 struct Planted {
     const char* fixture;   // built fixture file
-    const char* file;      // where it goes, below the plug-in folder
+    std::string file;      // where it goes, below the plug-in folder
 };
 
 struct RunExpected {
@@ -34,12 +34,14 @@ struct RunExpected {
     PluginStep stuck = {};
     const char* answers = "";
     std::vector<std::string> messages = {};
+    // What each not-responding window advises; null: not looked at.
+    const char* hangAdvice = nullptr;
 };
 
 const long NO_ENTRY = -1;
 
 struct EntryExpected {
-    const char* file;
+    std::string file;
     long isVst, isBad;   // isVst NO_ENTRY: the DLL has no entry
 };
 
@@ -58,6 +60,8 @@ struct HostileCase {
     // Only on a real processor: qemu's user-mode emulator ends the whole
     // process on a stack overflow instead of raising it in the thread.
     bool realProcessorOnly = false;
+    // A result that the report of some run gives at least one DLL.
+    const char* reportedOnce = nullptr;
 };
 
 void WriteMarker(const std::string& path, const char* entryName)
@@ -107,6 +111,47 @@ HostileCase Stuck(const char* name, const char* fixture, const char* step, const
     if (skipped)
         run.loadErrors = {run.stuck};
     return {name, {{fixture, fixture}}, {run}, {{fixture, 1, skipped}}, LowerTheLimit};
+}
+
+// One plug-in that does not come back from a step and cannot be stopped:
+// skipped, the wizard says it must close, and closes.
+HostileCase MustClose(const char* name, const char* fixture, const char* step)
+{
+    std::string plugin = BaseName(fixture);
+    std::string text = "The plug-in \"" + plugin + "\" has stopped responding at the point \"" + step +
+                       "\", and the Configuration Wizard cannot stop it. The Wizard must close now. When you run it "
+                       "again, it will go on without this plug-in.";
+    return {name, {{fixture, fixture}}, {{{}, 0, false, {plugin, step}, "S", {text}}}, {}, LowerTheLimit};
+}
+
+// One plug-in that waits for an answer in a window of its own: the
+// not-responding window says so, and it is skipped as any wait is.
+HostileCase WaitsInItsOwnWindow(const char* name, const char* fixture, const char* step)
+{
+    HostileCase row = Stuck(name, fixture, step, "S");
+    row.runs[0].hangAdvice =
+        "It is waiting for an answer in a window of its own: answer that window, and the Wizard goes on. Skip this "
+        "plug-in closes that window and disables the plug-in, and the Wizard goes on with the next one.";
+    return row;
+}
+
+const char RUN_AGAIN[] =
+    "Not analysed in this run: memory is full of the plug-ins kept loaded; run the Wizard again to analyse it";
+
+// Copies of a large plug-in that each stay loaded, more than a 32-bit
+// address space holds (8 of 512 MB): the first run records what fits and
+// tells to run it again for the rest, marking none bad; the second run
+// records the rest.
+HostileCase FillingTheAddressSpace(const char* name, const char* fixture, int copies)
+{
+    HostileCase row{name, {}, {{}, {}}, {}, nullptr, "a thread running"};
+    for (int i = 1; i <= copies; ++i) {
+        std::string file = "large" + std::to_string(i) + ".dll";
+        row.plugins.push_back({fixture, file});
+        row.entries.push_back({file, 1, 0});
+    }
+    row.reportedOnce = RUN_AGAIN;
+    return row;
 }
 
 const HostileCase CASES[] = {
@@ -187,12 +232,7 @@ const HostileCase CASES[] = {
     Stuck("APluginSleepingInDllMainIsSentOutWhenSkipped", "sleep_attach.dll", "Load Library", "S"),
     // Waiting in the kernel for ever: the thread cannot be taken out of the
     // system, and the wizard says it must close.
-    {"APluginWaitingForEverMakesTheWizardClose",
-     {{"wait_open.dll", "wait_open.dll"}},
-     {{{}, 0, false, {"wait_open", "Open"}, "S",
-       {"The plug-in \"wait_open\" has stopped responding at the point \"Open\", and the Configuration Wizard "
-        "cannot stop it. The Wizard must close now. When you run it again, it will go on without this plug-in."}}},
-     {}, LowerTheLimit},
+    MustClose("APluginWaitingForEverMakesTheWizardClose", "wait_open.dll", "Open"),
     // A marker that a run cannot take up is only removed.
     {"AMarkerOfTheWrongTypeIsOnlyRemoved", {}, {{}}, {},
      [](const std::string&) { SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_SZ, "x", 2); }},
@@ -200,11 +240,23 @@ const HostileCase CASES[] = {
      [](const std::string&) { SetRaw(HKEY_LOCAL_MACHINE, PRODUCT_KEY, PROBE_MARKER_VALUE, REG_BINARY, "0123456789", 10); }},
     {"AMarkerNamingAMissingDllIsOnlyRemoved", {}, {{}}, {{"gone.dll", NO_ENTRY, 0}},
      [](const std::string& folder) { WriteMarker(folder + "\\gone.dll", "gone"); }},
+    // Sleeping on a stack of its own: its frames are not on the thread's
+    // stack, and the wizard says it must close rather than reach for them.
+    MustClose("APluginSleepingOnAStackOfItsOwnMakesTheWizardClose", "own_stack_open.dll", "Open"),
+    WaitsInItsOwnWindow("APluginWaitingInAMessageBoxOfItsOwnIsSkipped", "modal_main.dll", "Main Call"),
+    WaitsInItsOwnWindow("APluginWaitingInTheFileDialogIsSkipped", "file_dialog_main.dll", "Main Call"),
+    FillingTheAddressSpace("LargePluginsKeptLoadedLeaveTheRestForTheNextRun", "large_thread.dll", 8),
 };
 
 // The answers a run gives the not-responding windows, in turn.
 int AnswerHang(const RunExpected& expected, size_t* answered, HWND window)
 {
+    if (expected.hangAdvice) {
+        // It says so once the plug-in's window is up, which may come later.
+        for (int i = 0; i < 200 && ItemText(window, IDC_HANG_ADVICE) != expected.hangAdvice; ++i)
+            Sleep(50);
+        EXPECT_EQ(expected.hangAdvice, ItemText(window, IDC_HANG_ADVICE));
+    }
     char answer = expected.answers[*answered] ? expected.answers[(*answered)++] : '-';
     if (answer == 'W')
         SaveScreenshot(window, "not_responding");
@@ -259,7 +311,8 @@ TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
         if (row.keptBecause)
             plan.on(LIST, [&](WizardDriver& driver, HWND list) {
                 if (HWND window = OpenReport(driver, list)) {
-                    report = ReportRows(window);
+                    std::vector<std::string> rows = ReportRows(window);
+                    report.insert(report.end(), rows.begin(), rows.end());
                     CloseReport(window);
                 }
                 return IDOK;
@@ -284,6 +337,12 @@ TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
         EXPECT_NE(report.end(), std::find(report.begin(), report.end(), kept)) << kept << "\nin\n" << Joined(report);
     } else if (row.keptBecause) {
         EXPECT_TRUE(report.empty()) << report.front();
+    }
+    if (row.reportedOnce) {
+        std::string tail = std::string("\t") + row.reportedOnce;
+        EXPECT_TRUE(std::any_of(report.begin(), report.end(), [&](const std::string& line) {
+            return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+        })) << tail;
     }
 
     for (const EntryExpected& entry : row.entries) {

@@ -333,6 +333,34 @@ __attribute__((noinline)) int Recurse(volatile char* above)
 }
 #endif
 
+#ifdef SLEEP_ON_OWN_STACK
+// A coroutine's stack: a block of its own just below the thread's stack,
+// which the plug-in switches to and sleeps on for ever.
+const DWORD OWN_STACK_SIZE = 0x10000;
+
+__attribute__((noinline, noreturn)) void SleepForEver()
+{
+    for (;;)
+        Sleep(200);
+}
+
+void SleepOnOwnStack()
+{
+    // The lowest address of the thread's stack reservation (the TEB's
+    // DeallocationStack).
+    char* stackBottom;
+    asm("movl %%fs:0xE0C, %0" : "=r"(stackBottom));
+    char* block = nullptr;
+    for (char* at = stackBottom - OWN_STACK_SIZE; !block && at > reinterpret_cast<char*>(OWN_STACK_SIZE);
+         at -= OWN_STACK_SIZE)
+        block = static_cast<char*>(VirtualAlloc(at, OWN_STACK_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!block)
+        block = static_cast<char*>(VirtualAlloc(nullptr, OWN_STACK_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    asm volatile("movl %0, %%esp\n\tcall *%1" : : "r"(block + OWN_STACK_SIZE - 16), "r"(SleepForEver) : "memory");
+    __builtin_unreachable();
+}
+#endif
+
 #if defined(FAULT_OPCODE) || defined(FAULT_IN_ENTRY)
 volatile int zero;
 volatile int dividend = 7;
@@ -368,6 +396,9 @@ void Fault()
     Log(FIXTURE_LOG_FAULT, "sleep-loop");
     for (;;)
         Sleep(200);
+#elif defined(SLEEP_ON_OWN_STACK)
+    Log(FIXTURE_LOG_FAULT, "sleep-on-own-stack");
+    SleepOnOwnStack();
 #elif FAULT_KIND == 3
     Log(FIXTURE_LOG_FAULT, "raise-E06D7363");
     RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
@@ -417,6 +448,12 @@ __attribute__((noinline)) void FaultAndHandle()
     WriteNowhere();
     asm volatile("movl %0, %%fs:0" : : "r"(frame.next) : "memory");
 }
+#endif
+
+#ifdef LARGE_IMAGE
+// Uninitialised data of this many megabytes, as sample-based instruments
+// carry: the loaded image holds all of it in the address space.
+volatile char largeData[LARGE_IMAGE << 20];
 #endif
 
 #ifdef EDITOR
@@ -521,6 +558,9 @@ void DeleteEffect(AEffect* effect)
         asm volatile("fld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1\n\tfld1");
 #endif
         LeaveSomethingBehind(Self());
+#ifdef LARGE_IMAGE
+        largeData[0] = 1;
+#endif
 #ifdef NAN_IN_OPEN
         {
             volatile double none = 0.0;
@@ -581,6 +621,25 @@ extern "C" AEffect* __cdecl FixtureEntry(VstHostCallback hostCallback)
     Ask(host, nullptr, audioMasterVersion);
 #ifdef MIDI_IN_ENTRY
     Ask(host, nullptr, audioMasterWantMidi);
+#endif
+#ifdef MODAL_IN_ENTRY
+    // Waits for an answer in a window of its own, as licence checks and
+    // loaders that ask for a file do; a plug-in left without one gives up.
+    if (MessageBoxA(nullptr, "Enter your licence key.", "Fixture Licence", MB_OKCANCEL) != IDOK)
+        return nullptr;
+#endif
+#ifdef FILE_DIALOG_IN_ENTRY
+    {
+        char file[MAX_PATH] = "";
+        OPENFILENAMEA open{};
+        open.lStructSize = sizeof open;
+        open.lpstrFile = file;
+        open.nMaxFile = sizeof file;
+        open.lpstrTitle = "Fixture Loader";
+        open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+        if (!GetOpenFileNameA(&open))
+            return nullptr;
+    }
 #endif
 #ifdef FAULT_IN_ENTRY
     Fault();

@@ -17,7 +17,8 @@
 //   fault <kind>                            about to fault: access-violation,
 //                                           divide-by-zero, raise-E06D7363 or
 //                                           stack-overflow; or to misbehave: spin,
-//                                           wait, exit, abort, ExitProcess, slow
+//                                           wait, exit, abort, ExitProcess, slow,
+//                                           sleep-loop, sleep-on-own-stack
 //   handled own exception                   the fixture trapped a fault of its own
 //   fpu tags <4 hex digits>                 fpu_check.dll: the x87 tag word in effOpen
 //                                           (FFFF: the register stack is empty)
@@ -144,6 +145,12 @@ constexpr int32_t UNKNOWN_HOST_OPCODE = 7;
 //   crash_later.dll    the same thread raises an access violation instead
 //   leave_tidy.dll     all five of them, and 300 threads at once that end again,
 //                      everything taken back in effClose
+//   own_stack_open.dll switches in effOpen to a stack of its own (a block just
+//                      below the thread's stack) and sleeps there in a loop for ever
+//   modal_main.dll     waits in its entry point for an answer in a message box of
+//                      its own ("Fixture Licence"); without OK it returns null
+//   file_dialog_main.dll  the same in the system's file-open dialog ("Fixture Loader")
+//   large_thread.dll   an image of 512 MB of uninitialised data; leaves a thread
 
 #ifndef FIXTURE_PLUGIN
 #include <windows.h>

@@ -1,6 +1,7 @@
 #include "probe/imports.h"
 #include <cstring>
 #include <vector>
+#include "probe/spinlock.h"
 
 namespace {
 
@@ -17,21 +18,8 @@ struct Patched {
     std::vector<Patch> patches;
 };
 
-// Stand-ins run on any thread, some inside the loader: the table is guarded
-// by a lock under which nothing is called but the heap.
+// Stand-ins run on any thread, some inside the loader.
 volatile LONG patchLock;
-
-class PatchLock {
-public:
-    PatchLock()
-    {
-        while (InterlockedExchange(&patchLock, 1))
-            Sleep(0);
-    }
-    ~PatchLock() { InterlockedExchange(&patchLock, 0); }
-    PatchLock(const PatchLock&) = delete;
-    PatchLock& operator=(const PatchLock&) = delete;
-};
 
 // Never destroyed: the loader's notices of libraries unloaded at the
 // process's end come after the program's own destructors.
@@ -206,7 +194,7 @@ Patched* Entry(HMODULE module)
 {
     auto base = reinterpret_cast<ULONG_PTR>(module);
     {
-        PatchLock lock;
+        SpinLock lock(patchLock);
         if (Patched* known = Find(base))
             return known;
     }
@@ -214,7 +202,7 @@ Patched* Entry(HMODULE module)
     if (!nt)
         return nullptr;
     auto* library = new Patched{base, nt->OptionalHeader.SizeOfImage, {}};
-    PatchLock lock;
+    SpinLock lock(patchLock);
     libraries.push_back(library);
     return library;
 }
@@ -235,7 +223,7 @@ FARPROC WINAPI StandInGetProcAddress(HMODULE module, LPCSTR name)
     if (!standIn)
         return found;
     auto caller = reinterpret_cast<ULONG_PTR>(__builtin_return_address(0));
-    PatchLock lock;
+    SpinLock lock(patchLock);
     Patched* library = Find(caller);
     if (!library)
         return found;
@@ -358,7 +346,7 @@ void RedirectImports(HMODULE module)
         return;
     // The originals are known before any slot leads to a stand-in.
     {
-        PatchLock lock;
+        SpinLock lock(patchLock);
         library->patches.insert(library->patches.end(), plan.begin(), plan.end());
     }
     for (const Patch& patch : plan)
@@ -369,7 +357,7 @@ void RestoreImports(HMODULE module)
 {
     Patched* library;
     {
-        PatchLock lock;
+        SpinLock lock(patchLock);
         library = Find(reinterpret_cast<ULONG_PTR>(module));
         if (!library)
             return;
@@ -381,7 +369,7 @@ void RestoreImports(HMODULE module)
             WriteSlot(patch->slot, const_cast<void*>(patch->standIn), patch->original);
     }
     {
-        PatchLock lock;
+        SpinLock lock(patchLock);
         for (auto it = libraries.begin(); it != libraries.end(); ++it)
             if (*it == library) {
                 libraries.erase(it);
@@ -394,7 +382,7 @@ void RestoreImports(HMODULE module)
 void* OriginalOf(const void* caller, const void* standIn)
 {
     {
-        PatchLock lock;
+        SpinLock lock(patchLock);
         if (Patched* library = Find(reinterpret_cast<ULONG_PTR>(caller)))
             for (const Patch& patch : library->patches)
                 if (patch.standIn == standIn)

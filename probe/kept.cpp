@@ -1,6 +1,7 @@
 #include "probe/kept.h"
 #include <cstring>
 #include <vector>
+#include "probe/spinlock.h"
 #include "wizard/text.h"
 
 namespace {
@@ -14,20 +15,8 @@ struct Kept {
 };
 
 // Read from any thread, even one that faults; written on the wizard's
-// thread only, under the lock, where nothing but the heap is called.
+// thread only.
 volatile LONG keptLock;
-
-class KeptLock {
-public:
-    KeptLock()
-    {
-        while (InterlockedExchange(&keptLock, 1))
-            Sleep(0);
-    }
-    ~KeptLock() { InterlockedExchange(&keptLock, 0); }
-    KeptLock(const KeptLock&) = delete;
-    KeptLock& operator=(const KeptLock&) = delete;
-};
 
 // Never destroyed: a kept plug-in's thread may still run after the
 // program's own destructors.
@@ -74,7 +63,7 @@ void KeepPlugin(const char* path, const char* entryName, const CodeRange* given,
     auto* plugin = new Kept{};
     CopyText(plugin->path, path);
     CopyText(plugin->entryName, entryName);
-    KeptLock lock;
+    SpinLock lock(keptLock);
     plugin->firstRange = static_cast<int>(ranges.size());
     plugin->rangeCount = count;
     ranges.insert(ranges.end(), given, given + count);
@@ -87,7 +76,7 @@ void KeepPlugin(const char* path, const char* entryName, const CodeRange* given,
 
 void ForgetKeptCode(const void* base)
 {
-    KeptLock lock;
+    SpinLock lock(keptLock);
     for (CodeRange& range : ranges)
         if (range.base == reinterpret_cast<ULONG_PTR>(base))
             range.size = 0;
@@ -98,7 +87,7 @@ int KeptPluginAt(const void* address)
     auto at = reinterpret_cast<ULONG_PTR>(address);
     if (!at)
         return -1;
-    KeptLock lock;
+    SpinLock lock(keptLock);
     for (size_t i = 0; i < kept.size(); ++i)
         for (int r = kept[i]->firstRange; r < kept[i]->firstRange + kept[i]->rangeCount; ++r)
             if (at - ranges[r].base < ranges[r].size)
@@ -108,7 +97,7 @@ int KeptPluginAt(const void* address)
 
 void NoteKeptDeed(int plugin, KeptDeed deed, DWORD code)
 {
-    KeptLock lock;
+    SpinLock lock(keptLock);
     if (plugin < 0 || plugin >= static_cast<int>(kept.size()))
         return;
     if (deed == KEPT_CRASHED)
@@ -122,7 +111,7 @@ bool TakeKeptDeed(KeptReport* report)
 {
     if (!untaken)
         return false;
-    KeptLock lock;
+    SpinLock lock(keptLock);
     for (Kept* plugin : kept) {
         LONG deeds = plugin->deeds;
         if (!deeds)

@@ -3,28 +3,15 @@
 #include <tlhelp32.h>
 #include <cstring>
 #include <cwchar>
+#include "probe/spinlock.h"
 #include "probe/watchdog.h"
 #include "wizard/handles.h"
 
 namespace {
 
 // ---- What is noted while a probe runs -----------------------------------
-// The stand-ins run on any thread, the loader's notices inside the loader:
-// the tables are guarded by a lock under which nothing is called.
-
+// The stand-ins run on any thread, the loader's notices inside the loader.
 volatile LONG tableLock;
-
-class TableLock {
-public:
-    TableLock()
-    {
-        while (InterlockedExchange(&tableLock, 1))
-            Sleep(0);
-    }
-    ~TableLock() { InterlockedExchange(&tableLock, 0); }
-    TableLock(const TableLock&) = delete;
-    TableLock& operator=(const TableLock&) = delete;
-};
 
 volatile LONG recording;        // the probe's notes are being taken
 volatile LONG notingLibraries;  // from the DLL's load on
@@ -68,7 +55,7 @@ void Note(const Registration& registration)
 {
     if (!recording)
         return;
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = 0; i < registrationCount; ++i) {
         Registration& known = registrations[i];
         if (known.kind == registration.kind && known.owner == registration.owner && known.key == registration.key) {
@@ -84,7 +71,7 @@ void Note(const Registration& registration)
 
 void Forget(unsigned short kind, void* owner, UINT_PTR key)
 {
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = 0; i < registrationCount; ++i)
         if (registrations[i].kind == kind && registrations[i].owner == owner && registrations[i].key == key) {
             registrations[i] = registrations[--registrationCount];
@@ -94,7 +81,7 @@ void Forget(unsigned short kind, void* owner, UINT_PTR key)
 
 void ForgetOwned(unsigned short kind, void* owner)
 {
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = registrationCount; i-- > 0;)
         if (registrations[i].kind == kind && registrations[i].owner == owner)
             registrations[i] = registrations[--registrationCount];
@@ -104,7 +91,7 @@ void NoteThread(DWORD id, void* start)
 {
     if (!recording)
         return;
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = 0; i < threadCount; ++i)
         if (threads[i].id == id) {
             threads[i].start = start;
@@ -135,7 +122,7 @@ void ForgetLiveThread(DWORD id)
 void NTAPI ThreadNotice(PVOID, DWORD reason, PVOID)
 {
     DWORD id = GetCurrentThreadId();
-    TableLock lock;
+    SpinLock lock(tableLock);
     if (reason == DLL_THREAD_ATTACH) {
         if (liveThreadCount < MAX_LIVE_THREADS)
             liveThreads[liveThreadCount++] = id;
@@ -189,7 +176,7 @@ bool IsPluginFile(const CountedText* name)
 
 bool NoteLibrary(const void* base, ULONG size)
 {
-    TableLock lock;   // a thread of the plug-in's may load a library meanwhile
+    SpinLock lock(tableLock);   // a thread of the plug-in's may load a library meanwhile
     auto at = reinterpret_cast<ULONG_PTR>(base);
     for (int i = 0; i < libraryCount; ++i)
         if (libraries[i].base == at)
@@ -204,7 +191,7 @@ bool NoteLibrary(const void* base, ULONG size)
 // Gone from the process (a load that failed takes back what it brought in).
 void ForgetLibrary(const void* base)
 {
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = 0; i < libraryCount; ++i)
         if (libraries[i].base == reinterpret_cast<ULONG_PTR>(base)) {
             libraries[i] = libraries[--libraryCount];
@@ -316,7 +303,7 @@ bool StackReaches(HANDLE thread, DWORD esp)
 
 void* NotedStart(DWORD id)
 {
-    TableLock lock;
+    SpinLock lock(tableLock);
     for (int i = 0; i < threadCount; ++i)
         if (threads[i].id == id)
             return threads[i].start;
@@ -333,7 +320,7 @@ bool ThreadReaches(DWORD id)
     KernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, id));
     DWORD exitCode = 0;
     if (!thread.isOpen() || (GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE)) {
-        TableLock lock;
+        SpinLock lock(tableLock);
         ForgetLiveThread(id);
         return false;
     }
@@ -378,7 +365,7 @@ bool AnyThreadReaches()
     static DWORD ids[MAX_LIVE_THREADS + MAX_THREADS];
     int count;
     {
-        TableLock lock;
+        SpinLock lock(tableLock);
         if (liveThreadsOverflowed) {
             count = -1;
         } else {
@@ -845,7 +832,7 @@ void BeginLeftoverWatch(const char* path)
     if (!MultiByteToWideChar(CP_ACP, 0, name ? name + 1 : path, -1, pluginFile, MAX_PATH))
         pluginFile[0] = 0;
     {
-        TableLock lock;
+        SpinLock lock(tableLock);
         threadCount = 0;
         registrationCount = 0;
         libraryCount = 0;
@@ -897,7 +884,7 @@ unsigned LeftBehind()
     int registrationsNoted;
     unsigned left;
     {
-        TableLock lock;
+        SpinLock lock(tableLock);
         registrationsNoted = registrationCount;
         memcpy(registered, registrations, registrationsNoted * sizeof *registrations);
         left = overflowed;
@@ -923,7 +910,7 @@ void RestoreProbedImports()
 
 int ProbedCode(CodeRange* ranges, int max)
 {
-    TableLock lock;
+    SpinLock lock(tableLock);
     int count = libraryCount < max ? libraryCount : max;
     memcpy(ranges, libraries, count * sizeof *libraries);
     return count;

@@ -52,8 +52,8 @@ struct HostileCase {
     std::vector<EntryExpected> entries;   // after the last run
     std::function<void(const std::string& folder)> before = nullptr;
     // The last run's report tells that the first planted DLL was kept
-    // loaded, and names this as why; "" when it tells nothing of it (it was
-    // released).
+    // loaded, and names this as why (one of several, with '|' between
+    // them); "" when it tells nothing of it (it was released).
     const char* keptBecause = nullptr;
     // What the report says of that DLL before it tells why it was kept.
     const char* keptAs = "VST plug-in, recorded";
@@ -177,7 +177,8 @@ const HostileCase CASES[] = {
     {"APoolWorkItemStillRunningKeepsItsLibrary", {{"leave_pool_work.dll", "left.dll"}}, {{}},
      {{"left.dll", 1, 0}}, nullptr, "a thread running and a queued callback still unfinished"},
     {"APoolWaitLeftRegisteredKeepsItsLibrary", {{"leave_wait.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
-     nullptr, "a thread-pool callback"},
+     // The pool's own thread may hold the callback at that moment.
+     nullptr, "a thread-pool callback|a thread running and a thread-pool callback"},
     {"AFibreLocalCallbackKeepsItsLibrary", {{"leave_fibre_local.dll", "left.dll"}}, {{}}, {{"left.dll", 1, 0}},
      nullptr, "a fibre-local storage callback"},
     {"AUnicodeDialogWithAMessagePostedToItKeepsItsLibrary", {{"leave_wide_dialog.dll", "left.dll"}}, {{}},
@@ -332,9 +333,17 @@ TEST_P(HostilePlugins, LeaveTheRunAndTheGoodPluginWhole)
     if (row.keptBecause && row.keptBecause[0]) {
         std::string path = plugins + "\\" + row.plugins[0].file;
         size_t slash = path.rfind('\\');
-        std::string kept = path.substr(slash + 1) + "\t" + path.substr(0, slash) +
-                           "\t" + row.keptAs + "; kept loaded until the Wizard closes: it left " + row.keptBecause;
-        EXPECT_NE(report.end(), std::find(report.begin(), report.end(), kept)) << kept << "\nin\n" << Joined(report);
+        std::string head = path.substr(slash + 1) + "\t" + path.substr(0, slash) + "\t" + row.keptAs +
+                           "; kept loaded until the Wizard closes: it left ";
+        std::string because = row.keptBecause;
+        bool found = false;
+        for (size_t start = 0, bar; !found; start = bar + 1) {
+            bar = because.find('|', start);
+            found = std::find(report.begin(), report.end(), head + because.substr(start, bar - start)) != report.end();
+            if (bar == std::string::npos)
+                break;
+        }
+        EXPECT_TRUE(found) << head << because << "\nin\n" << Joined(report);
     } else if (row.keptBecause) {
         EXPECT_TRUE(report.empty()) << report.front();
     }

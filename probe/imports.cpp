@@ -16,6 +16,7 @@ struct Patch {
 struct Patched {
     ULONG_PTR base, size;
     std::vector<Patch> patches;
+    bool whole;     // every slot was found bound: nothing is left to redirect
 };
 
 // Stand-ins run on any thread, some inside the loader.
@@ -148,15 +149,20 @@ void Plan(std::vector<Patch>& plan, const Patched& library, void** slot, const S
         plan.push_back({slot, original, standIn.function});
 }
 
-void PlanByName(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, const Patched& library, std::vector<Patch>& plan)
+void PlanByName(BYTE* base, const IMAGE_IMPORT_DESCRIPTOR& import, const Patched& library, std::vector<Patch>& plan,
+                bool* unbound)
 {
     const char* from = reinterpret_cast<const char*>(base + import.Name);
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import.OriginalFirstThunk);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import.FirstThunk);
     for (; names->u1.AddressOfData; ++names, ++slots) {
         // Not bound yet: the slot still holds what the name table does.
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || slots->u1.Function == names->u1.AddressOfData)
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
             continue;
+        if (slots->u1.Function == names->u1.AddressOfData) {
+            *unbound = true;
+            continue;
+        }
         auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
         if (const StandIn* standIn = ByName(from, reinterpret_cast<const char*>(byName->Name)))
             Plan(plan, library, reinterpret_cast<void**>(&slots->u1.Function), *standIn);
@@ -201,7 +207,7 @@ Patched* Entry(HMODULE module)
     IMAGE_NT_HEADERS* nt = Headers(reinterpret_cast<BYTE*>(module));
     if (!nt)
         return nullptr;
-    auto* library = new Patched{base, nt->OptionalHeader.SizeOfImage, {}};
+    auto* library = new Patched{base, nt->OptionalHeader.SizeOfImage, {}, false};
     SpinLock lock(patchLock);
     libraries.push_back(library);
     return library;
@@ -327,23 +333,30 @@ void UseStandIns(std::initializer_list<StandIns> given)
             tables[tableCount++] = standIns;
 }
 
-void RedirectImports(HMODULE module)
+bool RedirectImports(HMODULE module)
 {
     Patched* library = Entry(module);
     if (!library)
-        return;
+        return true;
+    if (library->whole)
+        return true;
     auto* base = reinterpret_cast<BYTE*>(module);
     std::vector<Patch> plan;
+    // Slots known only by the address they hold cannot be told bound or not.
+    bool unbound = false;
     for (const IMAGE_IMPORT_DESCRIPTOR* import = FirstImport(base); import && import->Name; ++import) {
         if (!FromAnyOrigin(reinterpret_cast<const char*>(base + import->Name)))
             continue;
-        if (import->OriginalFirstThunk)
-            PlanByName(base, *import, *library, plan);
-        else
+        if (import->OriginalFirstThunk) {
+            PlanByName(base, *import, *library, plan, &unbound);
+        } else {
             PlanByAddress(base, *import, *library, plan);
+            unbound = true;
+        }
     }
+    library->whole = !unbound;
     if (plan.empty())
-        return;
+        return library->whole;
     // The originals are known before any slot leads to a stand-in.
     {
         SpinLock lock(patchLock);
@@ -351,6 +364,7 @@ void RedirectImports(HMODULE module)
     }
     for (const Patch& patch : plan)
         WriteSlot(patch.slot, patch.original, const_cast<void*>(patch.standIn));
+    return library->whole;
 }
 
 void RestoreImports(HMODULE module)

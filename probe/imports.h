@@ -38,11 +38,12 @@ void UseStandIns(std::initializer_list<StandIns> tables);
 // library was linked without a name table, by the address they hold. A slot
 // the loader has not filled yet is left for a later call; a slot already
 // redirected is left as it is. Pages keep their protection, execute
-// permission included.
-void RedirectImports(HMODULE library);
-// For a library just mapped, whose imports the loader may bind only after
-// telling of it (as Windows does): redirects its slots again at its entry
-// point, right before its DllMain runs.
+// permission included. True once every slot of library was found bound:
+// later calls then have nothing to do.
+bool RedirectImports(HMODULE library);
+// For a library just mapped whose slots were not all bound yet (Windows
+// binds them only after telling of the library): redirects them at its
+// entry point, right before its DllMain runs.
 void RedirectImportsAtEntry(HMODULE library);
 // Puts back every slot of library that still holds its stand-in, and forgets
 // the library's originals.

@@ -217,8 +217,8 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
     if (reason != LIBRARY_LOADED || !recording || !notingLibraries)
         return;
     NoteLibrary(notice->base, notice->size);
-    RedirectImports(static_cast<HMODULE>(notice->base));
-    RedirectImportsAtEntry(static_cast<HMODULE>(notice->base));
+    if (!RedirectImports(static_cast<HMODULE>(notice->base)))
+        RedirectImportsAtEntry(static_cast<HMODULE>(notice->base));
     if (notice->baseName && IsPluginFile(notice->baseName))
         WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }

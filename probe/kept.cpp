@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 #include "probe/spinlock.h"
+#include "probe/threadinfo.h"
 #include "wizard/text.h"
 
 namespace {
@@ -26,19 +27,6 @@ std::vector<CodeRange>& ranges = *new std::vector<CodeRange>;
 DWORD wizardThread;
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter;
 
-using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-const int THREAD_START_ADDRESS = 9;
-
-void* StartOfThisThread()
-{
-    static auto query = reinterpret_cast<QueryThread>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
-    void* start = nullptr;
-    if (query)
-        query(GetCurrentThread(), THREAD_START_ADDRESS, &start, sizeof start, nullptr);
-    return start;
-}
-
 // A thread of a kept plug-in's that faults, where nothing of its own
 // handles the fault, ends alone instead of taking the process with it. The
 // wizard's own thread is left to its trap regions.
@@ -47,7 +35,7 @@ LONG WINAPI StopFaultingThread(EXCEPTION_POINTERS* pointers)
     if (GetCurrentThreadId() != wizardThread) {
         int plugin = KeptPluginAt(pointers->ExceptionRecord->ExceptionAddress);
         if (plugin < 0)
-            plugin = KeptPluginAt(StartOfThisThread());
+            plugin = KeptPluginAt(ThreadStartAddress(GetCurrentThread()));
         if (plugin >= 0) {
             NoteKeptDeed(plugin, KEPT_CRASHED, pointers->ExceptionRecord->ExceptionCode);
             ExitThread(0);

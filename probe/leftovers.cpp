@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 #include "probe/spinlock.h"
+#include "probe/threadinfo.h"
 #include "probe/watchdog.h"
 #include "wizard/handles.h"
 
@@ -262,19 +263,6 @@ bool InProgram(const void* address)
 
 // ---- Threads ------------------------------------------------------------
 
-using QueryThread = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-const QueryThread queryThread = reinterpret_cast<QueryThread>(
-    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
-const int THREAD_BASICS = 0;
-const int THREAD_START_ADDRESS = 9;
-struct ThreadBasics {
-    LONG exitStatus;
-    NT_TIB* tib;
-    void* clientId[2];
-    ULONG_PTR affinity;
-    LONG priority, basePriority;
-};
-
 // The most of a stack that is looked through.
 const ULONG_PTR STACK_LOOK = 1024 * 1024;
 
@@ -283,10 +271,10 @@ const ULONG_PTR STACK_LOOK = 1024 * 1024;
 // A stack that cannot be read counts as reaching it.
 bool StackReaches(HANDLE thread, DWORD esp)
 {
-    ThreadBasics basics{};
-    if (!queryThread || queryThread(thread, THREAD_BASICS, &basics, sizeof basics, nullptr) < 0 || !basics.tib)
+    NT_TIB* tib = ThreadInformationBlock(thread);
+    if (!tib)
         return true;
-    auto base = reinterpret_cast<ULONG_PTR>(basics.tib->StackBase);
+    auto base = reinterpret_cast<ULONG_PTR>(tib->StackBase);
     MEMORY_BASIC_INFORMATION memory;
     if (!VirtualQuery(reinterpret_cast<void*>(esp), &memory, sizeof memory) || memory.State != MEM_COMMIT)
         return true;
@@ -324,9 +312,7 @@ bool ThreadReaches(DWORD id)
         ForgetLiveThread(id);
         return false;
     }
-    void* start = nullptr;
-    if (queryThread)
-        queryThread(thread, THREAD_START_ADDRESS, &start, sizeof start, nullptr);
+    void* start = ThreadStartAddress(thread);
     if (InProgram(start))
         return false;
     if (InPluginCode(start) || InPluginCode(NotedStart(id)))

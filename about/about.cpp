@@ -4,10 +4,10 @@
 #include <vector>
 #include "about/help.h"
 #include "about/picture.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "base/trap.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // F1 help: the HTML Help viewer, bound on first use from the HTML Help
 // control library, which stays loaded until the process ends.
 #include "about/help.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
+#include "base/registry.h"
+#include "base/state.h"
 
 HMODULE (WINAPI* loadHelpLibrary)(LPCSTR name) = LoadLibraryA;
 

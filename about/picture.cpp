@@ -1,5 +1,5 @@
 #include "about/picture.h"
-#include "wizard/handles.h"
+#include "base/handles.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <windows.h>
 #include <imm.h>
 #include <cstdio>
-#include "pages/pages.h"
 #include "about/help.h"
+#include "base/state.h"
+#include "base/trap.h"
+#include "pages/pages.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include "about/help.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "base/trap.h"
 #include "pages/pages.h"
 #include "plugdb/record.h"
 #include "resource.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
 
 namespace {
 

@@ -7,10 +7,11 @@
 #include <vector>
 #include "about/help.h"
 #include "about/picture.h"
+#include "base/state.h"
+#include "base/trap.h"
 #include "pages/pages.h"
+#include "plugdb/record.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The progress page, the registering notice and the finished page: pages that
 // only inform, and take no input but the finished page's "&Finish".
-#include "pages/pages.h"
 #include "about/picture.h"
+#include "base/state.h"
+#include "base/trap.h"
+#include "pages/pages.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

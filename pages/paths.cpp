@@ -4,14 +4,14 @@
 // The list box mirrors SearchPathList line for line (it is not sorted), so a
 // line's position is its entry's position. Each folder is stored in "Paths"
 // as a value whose name and data are both the folder.
-#include "pages/pages.h"
 #include "about/picture.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "base/trap.h"
+#include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "resource.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
 
 PIDLIST_ABSOLUTE (WINAPI* BrowseForFolder)(LPBROWSEINFOA info) = SHBrowseForFolderA;
 

@@ -3,11 +3,11 @@
 #include <objbase.h>
 #include <cstdio>
 #include "about/help.h"
+#include "base/state.h"
+#include "base/trap.h"
 #include "pages/pages.h"
 #include "plugdb/record.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

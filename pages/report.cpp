@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <string>
 #include "about/help.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "base/trap.h"
 #include "pages/pages.h"
+#include "report/report.h"
 #include "resource.h"
-#include "wizard/report.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
 
 namespace {
 

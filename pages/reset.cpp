@@ -1,10 +1,10 @@
 // The confirmation asked before the whole adapter configuration is reset.
 // Its result is 1 for "Yes" and 0 for "No".
 #include "about/help.h"
+#include "base/state.h"
+#include "base/trap.h"
 #include "pages/pages.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

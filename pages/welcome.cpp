@@ -1,11 +1,11 @@
 // The welcome page: the first page of the run.
-#include "pages/pages.h"
 #include "about/about.h"
 #include "about/help.h"
 #include "about/picture.h"
+#include "base/state.h"
+#include "base/trap.h"
+#include "pages/pages.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 namespace {
 

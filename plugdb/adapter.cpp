@@ -1,8 +1,8 @@
 #include "plugdb/adapter.h"
 #include <objbase.h>
+#include "base/state.h"
 #include "plugdb/cleanup.h"
 #include "plugdb/sweep.h"
-#include "wizard/state.h"
 
 namespace {
 

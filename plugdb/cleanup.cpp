@@ -1,9 +1,9 @@
 #include "plugdb/cleanup.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 

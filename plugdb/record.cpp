@@ -2,11 +2,14 @@
 #include <objbase.h>
 #include <cstdio>
 #include <cstring>
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "plugdb/adapter.h"
 #include "plugdb/shortnames.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
+
+WizardList<PluginRecord> PluginList;
+PluginRecord DefaultRecord;
 
 DWORD subdivideCount;
 DWORD subdivideGroup;

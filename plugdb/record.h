@@ -2,7 +2,8 @@
 #pragma once
 #include <windows.h>
 #include <cstring>
-#include "wizard/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 // One plug-in's record, stored field by field under registry values of the
 // same names. A plain record: copied whole, owns no pointers.
@@ -32,6 +33,11 @@ struct PluginRecord {
     DWORD addVstPrefix;
     DWORD isNew;            // first seen in this run; never stored
 };
+
+// The plug-ins found in this run, in scan order, as the pages edit them; and
+// the record a newly found plug-in starts from.
+extern WizardList<PluginRecord> PluginList;
+extern PluginRecord DefaultRecord;
 
 // Group numbering of the class display names while "Subdivide menu" is on.
 extern DWORD subdivideCount;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
-#include "wizard/handles.h"
-#include "wizard/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace {
 

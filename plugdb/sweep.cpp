@@ -1,8 +1,8 @@
 #include "plugdb/sweep.h"
 #include <cstring>
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "probe/codepage.h"
 #include <windows.h>
 #include <cstring>
-#include "wizard/handles.h"
+#include "base/handles.h"
 
 namespace {
 

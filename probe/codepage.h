@@ -4,7 +4,7 @@
 // (8.3) name, which the same calls give beside it, opens it instead, unless
 // its volume keeps no short names.
 #pragma once
-#include "wizard/text.h"
+#include "base/text.h"
 
 // A name of a directory entry that the ANSI calls could not write whole: it
 // holds a character no file name can, as "?" and some look-alikes are.

@@ -1,12 +1,12 @@
 #include "probe/frame.h"
+#include "base/text.h"
+#include "base/threadstate.h"
 #include "probe/exits.h"
-#include "probe/guard.h"
 #include "probe/hostile.h"
 #include "probe/kept.h"
 #include "probe/leftovers.h"
 #include "probe/marker.h"
 #include "probe/watchdog.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #pragma once
 #include <windows.h>
 #include <utility>
-#include "wizard/trap.h"
+#include "base/trap.h"
 
 class ProbeFrame {
 public:

@@ -1,6 +1,6 @@
 #include "probe/image.h"
-#include "wizard/handles.h"
-#include "wizard/text.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "probe/kept.h"
 #include <cstring>
 #include <vector>
+#include "base/text.h"
 #include "probe/spinlock.h"
 #include "probe/threadinfo.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <tlhelp32.h>
 #include <cstring>
 #include <cwchar>
+#include "base/handles.h"
 #include "probe/spinlock.h"
 #include "probe/threadinfo.h"
 #include "probe/watchdog.h"
-#include "wizard/handles.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "probe/marker.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // start of a run means the run before it ended inside that DLL's probe.
 #pragma once
 #include <windows.h>
-#include "wizard/text.h"
+#include "base/text.h"
 
 #define PROBE_MARKER_VALUE "ProbeMarker"
 

@@ -1,10 +1,10 @@
 #include "probe/probe.h"
+#include "base/state.h"
 #include "probe/frame.h"
 #include "probe/marker.h"
-#include "probe/watchdog.h"
 #include "probe/outcome.h"
+#include "probe/watchdog.h"
 #include "resource.h"
-#include "wizard/state.h"
 
 DWORD wantEventsFlag;
 ProbeOutcome probeOutcome;

@@ -1,10 +1,10 @@
 #include "probe/scan.h"
 #include <cstring>
+#include "base/handles.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "probe/codepage.h"
 #include "resource.h"
-#include "wizard/handles.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 void (*tellLostName)(const char* path, LostEntry why);
 

@@ -1,11 +1,11 @@
 #include "probe/watchdog.h"
 #include <cstdio>
+#include "base/handles.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "probe/hostile.h"
 #include "probe/leftovers.h"
-#include "wizard/handles.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND (*)(), bool);
 

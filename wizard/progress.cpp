@@ -2,9 +2,9 @@
 #include <windows.h>
 #include <algorithm>
 #include <cstring>
+#include "base/state.h"
+#include "base/text.h"
 #include "resource.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "wizard/recovery.h"
 #include <cstring>
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
 #include "plugdb/record.h"
 #include "probe/marker.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 
@@ -40,14 +40,14 @@ void ClaimWizard()
     }
 }
 
-bool RecoverMarkedPlugin()
+const char* RecoverMarkedPlugin()
 {
     ProbeMarker marker;
     if (!TakeProbeMarker(&marker))
-        return false;
+        return nullptr;
     if (!Usable(marker)) {
         ClearProbeMarker();
-        return false;
+        return nullptr;
     }
 
     char keyPath[256];
@@ -56,7 +56,7 @@ bool RecoverMarkedPlugin()
     RegKey entry;
     if (CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive()) != ERROR_SUCCESS) {
         ClearProbeMarker();
-        return false;
+        return nullptr;
     }
 
     // Written as the analysis writes a plug-in that faulted in its probe.
@@ -80,8 +80,7 @@ bool RecoverMarkedPlugin()
 
     TraceFailurePoint("Handling plugin exception");
     TraceProbeStep(marker.step);
-    loadErrorPluginName = record.FullName;
-    return true;
+    return record.FullName;
 }
 
 const char* RecoveredPluginPath() { return recoveredPath[0] ? recoveredPath : nullptr; }

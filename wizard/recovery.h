@@ -7,11 +7,11 @@
 void ClaimWizard();
 
 // When the last run ended inside the probe of a DLL that is still there:
-// writes that DLL's entry as a plug-in that faulted, removes the marker and
-// readies the load-error page (its name and last step), then gives true: the
-// run shows that page. A marker that is malformed or names a missing DLL is
-// only removed.
-bool RecoverMarkedPlugin();
+// writes that DLL's entry as a plug-in that faulted, removes the marker, puts
+// its last step into the trace, and gives the plug-in's name for the
+// load-error page the run then shows. Null otherwise; a marker that is
+// malformed or names a missing DLL is only removed.
+const char* RecoverMarkedPlugin();
 
 // The DLL path taken from the marker in this run; null when there was none.
 const char* RecoveredPluginPath();

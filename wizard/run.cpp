@@ -3,27 +3,28 @@
 #include <objbase.h>
 #include <cstring>
 #include <utility>
+#include "base/registry.h"
+#include "base/state.h"
+#include "base/text.h"
+#include "base/threadstate.h"
+#include "base/trap.h"
 #include "pages/pages.h"
 #include "plugdb/adapter.h"
 #include "plugdb/record.h"
 #include "plugdb/shortnames.h"
 #include "plugdb/sweep.h"
 #include "probe/frame.h"
-#include "probe/guard.h"
 #include "probe/kept.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
 #include "probe/watchdog.h"
+#include "report/report.h"
 #include "resource.h"
-#include "wizard/recovery.h"
 #include "wizard/progress.h"
-#include "wizard/registry.h"
-#include "wizard/report.h"
+#include "wizard/recovery.h"
 #include "wizard/settings.h"
 #include "wizard/stages.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
+#include "wizard/trappages.h"
 
 namespace {
 
@@ -206,8 +207,8 @@ void Run(HINSTANCE instance)
     ReadWizardOptions();
     TraceFailurePoint("Setup defaults");
     ReadDefaults();
-    if (RecoverMarkedPlugin())
-        ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);
+    if (const char* pluginName = RecoverMarkedPlugin())
+        ShowRunPage(IDD_LOAD_ERROR, DlgErrProc, reinterpret_cast<LPARAM>(pluginName));
 
     TraceFailurePoint("User setup");
     UserSetup(std::move(paths));
@@ -324,8 +325,7 @@ void AnalyseDll(const char* path)
             pluginLeftLoaded = true;
             ReportTrap(path, trappedExceptionCode, FailureTrace.traceProbeStep);
             TraceFailurePoint("Handling plugin exception");
-            loadErrorPluginName = record.FullName;
-            ShowRunPage(IDD_LOAD_ERROR, DlgErrProc);
+            ShowRunPage(IDD_LOAD_ERROR, DlgErrProc, reinterpret_cast<LPARAM>(record.FullName));
             record.isVst = 1;
             record.isBad = 1;
         }
@@ -346,6 +346,7 @@ void AnalyseDll(const char* path)
 
 int WizardMain(HINSTANCE instance)
 {
+    answerTrap = ShowExceptionPage;
     if (!Trapped([instance] { Run(instance); })) {
         ReportKeptDeeds();
         ShowExceptionPage();

@@ -1,6 +1,7 @@
 #include "wizard/settings.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
+#include "base/registry.h"
+#include "base/state.h"
+#include "plugdb/record.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // options and the defaults for newly found plug-ins.
 #pragma once
 #include <windows.h>
-#include "wizard/registry.h"
+#include "base/registry.h"
 
 // Creates or opens "Paths", fills SearchPathList from it (or from the common
 // "VstPluginsPath" when it holds no folder) and returns it still open.

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "base/state.h"
 #include "plugins/fixtures.h"
 #include "support/clock.h"
 #include "support/driver.h"
@@ -31,7 +32,6 @@
 #include "support/registry.h"
 #include "wizard/settings.h"
 #include "wizard/stages.h"
-#include "wizard/state.h"
 
 namespace {
 

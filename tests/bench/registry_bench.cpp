@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include "base/state.h"
 #include "plugdb/cleanup.h"
 #include "plugdb/record.h"
 #include "plugdb/sweep.h"
 #include "support/clock.h"
 #include "support/registry.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "base/state.h"
+#include "base/text.h"
 #include "plugins/fixtures.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
@@ -20,8 +22,6 @@
 #include "support/clock.h"
 #include "support/files.h"
 #include "support/state.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include "base/state.h"
 #include "resource.h"
 #include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
-#include "wizard/state.h"
 
 namespace {
 

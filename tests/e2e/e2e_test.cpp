@@ -6,13 +6,13 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "base/state.h"
 #include "plugins/fixtures.h"
 #include "resource.h"
 #include "support/driver.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
-#include "wizard/state.h"
 
 namespace {
 

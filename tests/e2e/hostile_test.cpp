@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "base/state.h"
 #include "plugins/fixtures.h"
 #include "probe/marker.h"
 #include "probe/watchdog.h"
@@ -16,7 +17,6 @@
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
-#include "wizard/state.h"
 
 namespace {
 

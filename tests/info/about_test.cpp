@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include "about/about.h"
+#include "base/state.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/help.h"
 #include "support/screenshot.h"
-#include "wizard/state.h"
 
 TEST(AboutBox, ShowsTheProductFromTheVersionResourceAndClosesOnlyThroughOk)
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
+#include "base/state.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "support/dialogs.h"
@@ -7,7 +8,6 @@
 #include "support/registry.h"
 #include "support/screenshot.h"
 #include "wizard/run.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include "base/state.h"
+#include "base/text.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
 #include "support/state.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -2,15 +2,15 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <set>
+#include "base/state.h"
+#include "base/text.h"
 #include "pages/pages.h"
+#include "report/report.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/registry.h"
 #include "support/screenshot.h"
 #include "support/state.h"
-#include "wizard/report.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
 
 namespace {
 

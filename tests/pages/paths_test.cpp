@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include "base/registry.h"
+#include "base/state.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "support/dialogs.h"
@@ -9,9 +11,7 @@
 #include "support/registry.h"
 #include "support/screenshot.h"
 #include "support/state.h"
-#include "wizard/registry.h"
 #include "wizard/run.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include "base/state.h"
+#include "base/trap.h"
 #include "plugdb/adapter.h"
 #include "support/dialogs.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 int main(int argc, char** argv)
 {

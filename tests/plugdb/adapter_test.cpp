@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include "base/state.h"
 #include "support/captions.h"
 #include "support/files.h"
 #include "support/registry.h"
-#include "wizard/state.h"
 
 namespace {
 

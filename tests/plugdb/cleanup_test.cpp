@@ -1,9 +1,9 @@
 // The clean-up of the adapter's class keys and of the hosts' plug-in cache.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include "base/state.h"
 #include "plugdb/cleanup.h"
 #include "support/registry.h"
-#include "wizard/state.h"
 
 using Names = std::vector<std::string>;
 

@@ -1,8 +1,8 @@
 // The sweep of "Plug-Ins" entries and the deletion of key trees.
 #include <gtest/gtest.h>
+#include "base/state.h"
 #include "plugdb/sweep.h"
 #include "support/registry.h"
-#include "wizard/state.h"
 
 using Names = std::vector<std::string>;
 

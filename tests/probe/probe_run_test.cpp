@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/state.h"
 #include "plugins/fixtures.h"
 #include "probe/vst2.h"
 #include "support/dialogs.h"
@@ -13,7 +14,6 @@
 #include "support/registry.h"
 #include "support/state.h"
 #include "wizard/run.h"
-#include "wizard/state.h"
 
 using namespace fixtures;
 

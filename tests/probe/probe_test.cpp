@@ -5,14 +5,15 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/state.h"
+#include "base/text.h"
+#include "base/trap.h"
 #include "plugins/fixtures.h"
 #include "probe/probe.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
-#include "wizard/state.h"
-#include "wizard/text.h"
-#include "wizard/trap.h"
+#include "wizard/trappages.h"
 
 using namespace fixtures;
 using Lines = std::vector<std::string>;

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/state.h"
+#include "base/trap.h"
 #include "probe/scan.h"
 #include "resource.h"
 #include "support/files.h"
 #include "support/state.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
 
 using Lines = std::vector<std::string>;
 

@@ -5,11 +5,12 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/registry.h"
+#include "base/state.h"
+#include "plugdb/record.h"
 #include "support/registry.h"
-#include "wizard/registry.h"
 #include "wizard/settings.h"
 #include "wizard/stages.h"
-#include "wizard/state.h"
 
 using Lines = std::vector<std::string>;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+#include "base/state.h"
 #include "plugdb/record.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "support/state.h"
 #include <commctrl.h>
 #include <objbase.h>
+#include "base/registry.h"
+#include "base/text.h"
 #include "probe/scan.h"
-#include "wizard/registry.h"
 #include "wizard/stages.h"
-#include "wizard/text.h"
 
 void StartFreshRun()
 {

@@ -3,7 +3,8 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "wizard/state.h"
+#include "base/state.h"
+#include "plugdb/record.h"
 
 // What a run starts from: this program as the module, the options and the
 // defaults record all zero, no list holding anything, nothing remembered by

@@ -9,18 +9,18 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "base/state.h"
+#include "base/threadstate.h"
 #include "plugins/fixtures.h"
-#include "probe/guard.h"
 #include "probe/probe.h"
 #include "probe/scan.h"
+#include "report/report.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/state.h"
-#include "wizard/report.h"
 #include "wizard/run.h"
 #include "wizard/stages.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
+#include "base/registry.h"
+#include "base/state.h"
 #include "plugdb/record.h"
 #include "support/files.h"
 #include "support/registry.h"
-#include "wizard/registry.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -5,17 +5,17 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "base/state.h"
 #include "pages/pages.h"
 #include "probe/hostile.h"
+#include "report/report.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/registry.h"
 #include "support/state.h"
-#include "wizard/report.h"
 #include "wizard/run.h"
 #include "wizard/stages.h"
-#include "wizard/state.h"
 
 namespace {
 

@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include "base/state.h"
+#include "base/trap.h"
 #include "resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
 #include "support/screenshot.h"
-#include "wizard/state.h"
-#include "wizard/trap.h"
+#include "wizard/trappages.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ std::function<void(HWND)> RecordExceptionPage(const std::string& file)
 int RunChild(const std::string& scenario, const std::string& file)
 {
     moduleInstance = GetModuleHandleA(nullptr);
+    answerTrap = ShowExceptionPage;
     DialogScript script;
     if (scenario == "fault-in-dialog" || scenario == "throw-in-dialog") {
         // A page whose procedure faults (or throws) when OK is pressed.
@@ -116,7 +118,6 @@ TEST(LoadErrorPage, ShowsThePluginAndTheProbeStepAndClosesOnlyThroughOk)
 {
     moduleInstance = GetModuleHandleA(nullptr);
     const char* name = "Broken Reverb";
-    loadErrorPluginName = name;
     TraceProbeStep("Main Call");
     std::string shownName, shownStep, traceWhileOpen;
     DialogScript script;
@@ -130,7 +131,7 @@ TEST(LoadErrorPage, ShowsThePluginAndTheProbeStepAndClosesOnlyThroughOk)
             traceWhileOpen = std::string(FailureTrace.traceOperation) + "/" + FailureTrace.traceFailurePoint;
             Click(page, IDOK);
         });
-    INT_PTR result = ShowDialog(IDD_LOAD_ERROR, DlgErrProc);
+    INT_PTR result = ShowDialog(IDD_LOAD_ERROR, DlgErrProc, reinterpret_cast<LPARAM>(name));
     EXPECT_TRUE(script.finished()) << "Escape or close ended the page";
     EXPECT_EQ(0, result);
     EXPECT_EQ("Broken Reverb", shownName);

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdexcept>
-#include "wizard/state.h"
-#include "wizard/trap.h"
+#include "base/state.h"
+#include "base/trap.h"
 
 namespace {
 

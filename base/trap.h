@@ -1,4 +1,5 @@
-// The two trap regions and the pages that show what they trapped.
+// The trap regions: the outer one around the whole run, the plug-in's
+// around each probe, and one around every call of a page's message handler.
 //
 // A region is a frame on the thread's structured-exception chain, so every
 // exception (hardware faults, RaiseException with any code) that code called
@@ -30,14 +31,15 @@ extern bool pluginLeftLoaded;
 // Ends the process with exit code 0 (see pluginLeftLoaded).
 [[noreturn]] void EndWizardProcess();
 
-// The outer region's answer to a trap: the exception page, with the trace as
-// the trap left it. A fault while the page is up ends the process (exit code 0).
-void ShowExceptionPage();
+// How the run answers a trap: the exception page, with the trace as the trap
+// left it. The run sets it; while it is null a trap in a dialog call only
+// ends the process.
+extern void (*answerTrap)();
 
 // Calls a dialog procedure's message handler. Nothing may unwind through the
 // dialog manager's frames (and 64-bit Windows may swallow exceptions that
 // cross a window-procedure callback), so a trap here is answered in place as
-// the outer region answers it: the exception page, then exit code 0.
+// the outer region answers it: answerTrap, then exit code 0.
 INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
                           HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -47,6 +49,3 @@ INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 {
     return GuardedDialogCall(Handler, dialog, message, wParam, lParam);
 }
-
-extern const DLGPROC DlgErrProc;
-extern const DLGPROC DlgExceptionProc;

@@ -1,5 +1,5 @@
-#include "wizard/state.h"
-#include "wizard/text.h"
+#include "base/state.h"
+#include "base/text.h"
 
 FailureTraceTexts FailureTrace;
 
@@ -24,16 +24,13 @@ void FreePathText(char* text) { delete[] text; }
 
 WizardList<char*> SearchPathList;
 WizardList<char*> FoundDllList;
-WizardList<PluginRecord> PluginList;
 
 WizardOptionFlags WizardOptions;
-PluginRecord DefaultRecord;
 
 HINSTANCE moduleInstance;
 HKEY pathsKey;
 HWND progressWindow;
 DWORD editSelectedPlugin;
-const char* loadErrorPluginName;
 HWND pluginListView;
 int rememberedRow = -1;
 

@@ -1,4 +1,4 @@
-#include "wizard/registry.h"
+#include "base/registry.h"
 #include <cstring>
 #include <vector>
 

@@ -1,9 +1,8 @@
-// Process-wide state of the wizard: the failure trace, the three lists, the
-// run options, the defaults and the few handles the run and the pages share.
+// Process-wide state of the wizard: the failure trace, the lists of folders
+// and DLLs, the run options and the few handles the run and the pages share.
 #pragma once
 #include <windows.h>
-#include "plugdb/record.h"
-#include "wizard/text.h"
+#include "base/text.h"
 
 #define PRODUCT_KEY  "Software\\Ostrel Music Software\\Ostrel VST Adapter"
 #define PLUGINS_KEY  PRODUCT_KEY "\\Plug-Ins"
@@ -101,7 +100,6 @@ void FreePathText(char* text);
 
 extern WizardList<char*> SearchPathList;
 extern WizardList<char*> FoundDllList;
-extern WizardList<PluginRecord> PluginList;
 
 // ---- Settings and shared handles -----------------------------------------
 struct WizardOptionFlags {
@@ -111,13 +109,11 @@ struct WizardOptionFlags {
     DWORD rescanFailed;     // never stored: 0 at the start of every run
 };
 extern WizardOptionFlags WizardOptions;
-extern PluginRecord DefaultRecord;
 
 extern HINSTANCE moduleInstance;
 extern HKEY pathsKey;                   // "Paths", open while the search-path page can be shown
 extern HWND progressWindow;             // the progress page while it exists
 extern DWORD editSelectedPlugin;        // 1: the options dialog edits the selected plug-in
-extern const char* loadErrorPluginName; // shown by the load-error page
 extern HWND pluginListView;             // the list page's list control
 extern int rememberedRow;               // row the list page selects after a rebuild; -1 none
 

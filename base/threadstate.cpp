@@ -1,4 +1,4 @@
-#include "probe/guard.h"
+#include "base/threadstate.h"
 #include <cpuid.h>
 #include <malloc.h>
 

@@ -1,11 +1,11 @@
-#include "wizard/report.h"
+#include "report/report.h"
 #include <cstdio>
 #include <cstring>
 #include <vector>
+#include "base/text.h"
 #include "probe/hostile.h"
 #include "probe/image.h"
 #include "probe/leftovers.h"
-#include "wizard/text.h"
 
 namespace {
 

@@ -1,8 +1,5 @@
-#include "wizard/trap.h"
-#include "wizard/state.h"
-#include "about/help.h"
-#include "probe/guard.h"
-#include "resource.h"
+#include "base/trap.h"
+#include "base/threadstate.h"
 
 namespace {
 
@@ -53,12 +50,11 @@ __attribute__((noinline)) bool CallCatching(void (*body)(void*), void* context)
     }
 }
 
-bool exceptionPageShown;
-
 } // namespace
 
 DWORD trappedExceptionCode;
 bool pluginLeftLoaded;
+void (*answerTrap)();
 
 bool RunTrapped(void (*body)(void*), void* context)
 {
@@ -85,69 +81,15 @@ void EndWizardProcess()
     ExitProcess(0);
 }
 
-void ShowExceptionPage()
-{
-    if (exceptionPageShown)
-        EndWizardProcess();
-    exceptionPageShown = true;
-    if (!Trapped([] {
-            ShowModalDialog(IDD_EXCEPTION, DlgExceptionProc);
-        }))
-        EndWizardProcess();
-}
-
 INT_PTR GuardedDialogCall(INT_PTR (*handler)(HWND, UINT, WPARAM, LPARAM),
                           HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     INT_PTR result = 0;
     if (!Trapped([&] { result = handler(dialog, message, wParam, lParam); })) {
-        ShowExceptionPage();
+        if (answerTrap)
+            answerTrap();
         EndWizardProcess();
     }
     return result;
 }
 
-namespace {
-
-INT_PTR LoadErrorMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    TraceProc("DlgErrProc");
-    switch (message) {
-    case WM_HELP:
-        ShowHelp();
-        return TRUE;
-    case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_LOAD_ERROR_NAME, loadErrorPluginName ? loadErrorPluginName : "");
-        SetDlgItemTextA(dialog, IDC_LOAD_ERROR_STEP, FailureTrace.traceProbeStep);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            EndDialog(dialog, 0);
-        return FALSE;
-    }
-    return FALSE;
-}
-
-// Writes no trace: the page shows the texts as the trap left them.
-INT_PTR ExceptionMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_HELP:
-        ShowHelp();
-        return TRUE;
-    case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_EXCEPTION_OPERATION, FailureTrace.traceOperation);
-        SetDlgItemTextA(dialog, IDC_EXCEPTION_POINT, FailureTrace.traceFailurePoint);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            EndDialog(dialog, 0);
-        return FALSE;
-    }
-    return FALSE;
-}
-
-} // namespace
-
-const DLGPROC DlgErrProc = GuardedDialogProc<LoadErrorMessage>;
-const DLGPROC DlgExceptionProc = GuardedDialogProc<ExceptionMessage>;

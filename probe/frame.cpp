@@ -1,11 +1,14 @@
 #include "probe/frame.h"
+#include "base/state.h"
 #include "base/text.h"
 #include "base/threadstate.h"
+#include "base/trap.h"
 #include "probe/exits.h"
 #include "probe/hostile.h"
 #include "probe/kept.h"
 #include "probe/leftovers.h"
 #include "probe/marker.h"
+#include "probe/probe.h"
 #include "probe/watchdog.h"
 
 namespace {
@@ -63,6 +66,18 @@ ProbeFrame::~ProbeFrame()
     EndLeftoverWatch();
     EndProbeMarker();
     RestoreFloatingPointState();
+}
+
+ProbeResult ProbeFrame::probe(PluginRecord* record)
+{
+    ProbeResult result{};
+    TrapResult trap = Trapped([&] { result.outcome = LoadVstPlugin(record); });
+    if (!trap) {
+        result.trapped = true;
+        result.exceptionCode = trap.exceptionCode;
+        CopyText(result.step, FailureTrace.traceProbeStep);
+    }
+    return result;
 }
 
 HMODULE LoadPlugin(const char* path)

@@ -9,8 +9,8 @@
 // two calls below.
 #pragma once
 #include <windows.h>
-#include <utility>
-#include "base/trap.h"
+#include "plugdb/record.h"
+#include "probe/outcome.h"
 
 class ProbeFrame {
 public:
@@ -19,8 +19,9 @@ public:
     ProbeFrame(const ProbeFrame&) = delete;
     ProbeFrame& operator=(const ProbeFrame&) = delete;
 
-    // Runs body inside the plug-in trap region; false when it trapped.
-    template <class Body> bool run(Body&& body) { return Trapped(std::forward<Body>(body)); }
+    // Probes the DLL at record->FullPath (LoadVstPlugin) inside the plug-in
+    // trap region.
+    ProbeResult probe(PluginRecord* record);
 };
 
 // Loads the DLL as the probe does, with the exit guard up and the import

@@ -2,12 +2,10 @@
 #include "base/state.h"
 #include "probe/frame.h"
 #include "probe/marker.h"
-#include "probe/outcome.h"
 #include "probe/watchdog.h"
 #include "resource.h"
 
 DWORD wantEventsFlag;
-ProbeOutcome probeOutcome;
 
 namespace {
 
@@ -107,7 +105,7 @@ VstEntryPoint EntryPoint(HMODULE library, const char* name)
 
 } // namespace
 
-void LoadVstPlugin(PluginRecord* record)
+ProbeOutcome LoadVstPlugin(PluginRecord* record)
 {
     TraceOperation("Load VST Plugin");
     TraceFailurePoint("Load VST Plugin");
@@ -121,42 +119,42 @@ void LoadVstPlugin(PluginRecord* record)
     wantEventsFlag = 0;
     Step("Load Library");
     HMODULE library = LoadPlugin(record->FullPath);
-    if (!library) {
-        probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
-        return;
-    }
+    if (!library)
+        return {PROBE_LOAD_FAILED, GetLastError()};
 
     Step("Get Proc Address", false);
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
-        probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
+        ProbeOutcome outcome{PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
         Step("Free Library (bad plugin)");
-        probeOutcome.leftBehind = ReleasePlugin(library);
-        return;
+        outcome.leftBehind = static_cast<unsigned short>(ReleasePlugin(library));
+        return outcome;
     }
 
     // An entry point that hands out no effect, or one without a dispatcher,
     // ends the probe like a wrong magic number: the library is released.
     Step("Main Call");
     AEffect* effect = entry(EffectMaster);
+    ProbeOutcome outcome;
     if (!effect || !effect->dispatcher) {
-        probeOutcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
+        outcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
     } else if (effect->magic != kEffectMagic) {
-        probeOutcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
+        outcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
     } else {
         intptr_t answer = Send(effect, "Check Identity", effIdentify);
-        probeOutcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
+        outcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
         if (answer == kIdentifyAnswer) {
             OpenAndRead(effect, record);
-            probeOutcome = {PROBE_PASSED, 0};
+            outcome = {PROBE_PASSED, 0};
         }
     }
 
     Step("Free Library");
-    probeOutcome.leftBehind = ReleasePlugin(library);
+    outcome.leftBehind = static_cast<unsigned short>(ReleasePlugin(library));
     Step("Post Unload", false);
+    return outcome;
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

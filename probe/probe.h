@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include "plugdb/record.h"
+#include "probe/frame.h"
 #include "probe/outcome.h"
 #include "probe/vst2.h"
 
@@ -9,7 +10,7 @@
 // how the probe ended. Faults raised by the plug-in are not trapped here:
 // they end in the caller's trap region (ProbeFrame::probe), and whatever the
 // probe had acquired stays as it was.
-ProbeOutcome LoadVstPlugin(PluginRecord* record);
+ProbeOutcome LoadVstPlugin(ProbeFrame& frame, PluginRecord* record);
 
 // Set by the host callback when the plug-in asks for MIDI; cleared by the
 // probe before it loads a DLL.

@@ -4,11 +4,12 @@
 namespace {
 
 // An exception registration record on the stack, followed by the place the
-// region resumes at after a trap.
+// region resumes at after a trap and the code of the exception trapped.
 struct TrapFrame {
     TrapFrame* next;
     void* handler;
     void* resume[5];
+    volatile DWORD exceptionCode;   // read after the jump back: never kept in a register
 };
 
 TrapFrame* ChainHead()
@@ -30,8 +31,8 @@ extern "C" EXCEPTION_DISPOSITION __cdecl TrapHandler(EXCEPTION_RECORD* record, v
         return ExceptionContinueSearch;
     // A plug-in's unmasked x87 exceptions would fault again in the code below.
     RestoreFloatingPointState();
-    trappedExceptionCode = record->ExceptionCode;
     TrapFrame* frame = static_cast<TrapFrame*>(establisher);
+    frame->exceptionCode = record->ExceptionCode;
     // Lets the frames above ours run their unwind handlers, then leaves
     // ours at the head of the chain.
     RtlUnwind(frame, nullptr, record, nullptr);
@@ -45,33 +46,33 @@ __attribute__((noinline)) bool CallCatching(void (*body)(void*), void* context)
         body(context);
         return true;
     } catch (...) {
-        trappedExceptionCode = 0;
         return false;
     }
 }
 
 } // namespace
 
-DWORD trappedExceptionCode;
 bool pluginLeftLoaded;
 void (*answerTrap)();
 
-bool RunTrapped(void (*body)(void*), void* context)
+TrapResult RunTrapped(void (*body)(void*), void* context)
 {
     TrapFrame frame;
     frame.next = ChainHead();
     frame.handler = reinterpret_cast<void*>(TrapHandler);
+    frame.exceptionCode = 0;
     if (__builtin_setjmp(frame.resume)) {
+        DWORD code = frame.exceptionCode;
         // The overflow used up the guard page; the stack is unwound to here
         // now, so it can be armed again.
-        if (trappedExceptionCode == EXCEPTION_STACK_OVERFLOW)
+        if (code == EXCEPTION_STACK_OVERFLOW)
             RearmStackGuard();
-        return false;
+        return {false, code};
     }
     SetChainHead(&frame);
     bool finished = CallCatching(body, context);
     SetChainHead(frame.next);
-    return finished;
+    return {finished, 0};
 }
 
 void EndWizardProcess()

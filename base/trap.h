@@ -9,20 +9,25 @@
 #include <windows.h>
 #include <type_traits>
 
-// Runs body(context) inside a trap region. True when it ran to its end, false
-// when an exception was trapped: the frames above the region are then
-// abandoned without their clean-up, and the trace stays as it was at the fault.
-bool RunTrapped(void (*body)(void*), void* context);
+// What a trap region answers: finished when the body ran to its end;
+// otherwise the code of the exception it trapped (0 for one of the program's
+// own C++ throws).
+struct TrapResult {
+    bool finished;
+    DWORD exceptionCode;
+    explicit operator bool() const { return finished; }
+};
 
-template <class Body> bool Trapped(Body&& body)
+// Runs body(context) inside a trap region. When an exception was trapped, the
+// frames above the region are abandoned without their clean-up, and the
+// trace stays as it was at the fault.
+TrapResult RunTrapped(void (*body)(void*), void* context);
+
+template <class Body> TrapResult Trapped(Body&& body)
 {
     using B = std::remove_reference_t<Body>;
     return RunTrapped([](void* context) { (*static_cast<B*>(context))(); }, &body);
 }
-
-// The code of the exception the last trap caught; 0 for one of the
-// program's own C++ throws.
-extern DWORD trappedExceptionCode;
 
 // Set when a plug-in stays loaded: a trap left it so, or its code may still
 // run. Its own clean-up may never return (once it has faulted, or while its

@@ -5,10 +5,20 @@
 
 namespace {
 
-DWORD guardedThread;    // 0: no guard up
+// The thread probes run on, and the guard of the probe under way there:
+// the stand-ins run on any thread. The frame raises and lowers the guard;
+// only the wizard's own thread follows the pointer, and there the frame
+// holding the guard is alive while it is set.
 DWORD wizardThread;
+ExitGuard* volatile raisedGuard;
 
-bool Guarded() { return guardedThread && GetCurrentThreadId() == guardedThread; }
+bool Guarded()
+{
+    if (GetCurrentThreadId() != wizardThread)
+        return false;
+    ExitGuard* guard = raisedGuard;
+    return guard && guard->thread == wizardThread;
+}
 
 [[noreturn]] void RaiseExited()
 {
@@ -105,12 +115,14 @@ const StandIn EXIT_STAND_INS[] = {
 
 const StandIns EXIT_GUARD = StandInsOf(EXIT_STAND_INS);
 
-void RaiseExitGuard()
+void RaiseExitGuard(ExitGuard& guard)
 {
-    wizardThread = guardedThread = GetCurrentThreadId();
+    wizardThread = guard.thread = GetCurrentThreadId();
+    raisedGuard = &guard;
 }
 
-void LowerExitGuard()
+void LowerExitGuard(ExitGuard& guard)
 {
-    guardedThread = 0;
+    guard.thread = 0;
+    raisedGuard = nullptr;
 }

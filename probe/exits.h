@@ -23,8 +23,13 @@
 // The stand-ins, for RedirectImports.
 extern const StandIns EXIT_GUARD;
 
+// One probe's guard, held by its frame.
+struct ExitGuard {
+    volatile DWORD thread = 0;      // 0: lowered
+};
+
 // Raises the guard for the calling thread: from now on the stand-ins stop
 // it ending the process.
-void RaiseExitGuard();
+void RaiseExitGuard(ExitGuard& guard);
 // Lowers it, once the probe has ended.
-void LowerExitGuard();
+void LowerExitGuard(ExitGuard& guard);

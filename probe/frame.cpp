@@ -1,49 +1,53 @@
 #include "probe/frame.h"
+#include "base/state.h"
 #include "base/text.h"
 #include "base/threadstate.h"
+#include "base/trap.h"
 #include "probe/exits.h"
 #include "probe/hostile.h"
 #include "probe/kept.h"
 #include "probe/leftovers.h"
 #include "probe/marker.h"
+#include "probe/probe.h"
 #include "probe/watchdog.h"
 
 namespace {
+
+// The frame under way, for the vectored handler, which runs on any thread
+// for any exception: set and cleared by the frame, on the wizard's thread.
+ProbeFrame* volatile underWay;
+
+} // namespace
 
 // The system's loader catches a fault in a DllMain and fails the load; the
 // fault is noted on its way past, so that the probe can report it as the
 // plug-in's. Only faults count (their codes have the error severity), and
 // the plug-in's request to end the process: a plug-in may throw and catch
-// exceptions of its own in its DllMain.
-volatile DWORD loadingThread;
-volatile DWORD loadFault;
-
-LONG CALLBACK NoteLoadFault(EXCEPTION_POINTERS* pointers)
+// exceptions of its own in its DllMain. Only the loading thread's own
+// exceptions are looked at, and that thread is the frame's: the frame is
+// alive while it runs.
+LONG CALLBACK ProbeFrame::NoteLoadFault(EXCEPTION_POINTERS* pointers)
 {
+    ProbeFrame* frame = underWay;
+    if (!frame)
+        return EXCEPTION_CONTINUE_SEARCH;
     DWORD code = pointers->ExceptionRecord->ExceptionCode;
     bool fault = (code & 0xF0000000u) == 0xC0000000u || code == EXCEPTION_PLUGIN_EXITED;
-    if (loadingThread == GetCurrentThreadId() && !loadFault && fault)
-        loadFault = code;
+    if (frame->loadingThread_ == GetCurrentThreadId() && !frame->loadFault_ && fault)
+        frame->loadFault_ = code;
     return EXCEPTION_CONTINUE_SEARCH;
 }
-
-// The probe under way: the library loaded, and whether it was released.
-HMODULE loaded;
-bool released;
-char probedPath[PATH_TEXT_SIZE];
-char probedEntry[10];
-
-} // namespace
 
 ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, const char* pluginName)
 {
     static bool chosen = (UseStandIns({EXIT_GUARD, LEFTOVER_WATCH}), true);
     (void)chosen;
-    loaded = nullptr;
-    released = false;
-    CopyText(probedPath, path);
-    CopyText(probedEntry, entryName);
-    BeginProbeMarker(path, entryName, newEntry);
+    static PVOID noticing = AddVectoredExceptionHandler(1, NoteLoadFault);
+    (void)noticing;
+    CopyText(path_, path);
+    CopyText(entryName_, entryName);
+    underWay = this;
+    BeginProbeMarker(marker_, path, entryName, newEntry);
     // Every frame of the probe lies below this object. The watchdog's thread
     // is started here, before the notes begin: it is the wizard's own.
     WatchProbe(pluginName, this);
@@ -55,34 +59,54 @@ ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, c
 ProbeFrame::~ProbeFrame()
 {
     StopWatching();
-    LowerExitGuard();
-    if (loaded && !released) {
+    LowerExitGuard(exitGuard_);
+    if (loaded_ && !released_) {
         CodeRange ranges[64];
-        KeepPlugin(probedPath, probedEntry, ranges, ProbedCode(ranges, 64));
+        KeepPlugin(path_, entryName_, ranges, ProbedCode(ranges, 64));
     }
     EndLeftoverWatch();
-    EndProbeMarker();
+    EndProbeMarker(marker_);
+    underWay = nullptr;
     RestoreFloatingPointState();
 }
 
-HMODULE LoadPlugin(const char* path)
+ProbeResult ProbeFrame::probe(PluginRecord* record)
 {
-    static PVOID noticing = AddVectoredExceptionHandler(1, NoteLoadFault);
-    (void)noticing;
-    loadFault = 0;
-    loadingThread = GetCurrentThreadId();
+    ProbeResult result{};
+    TrapResult trap = Trapped([&] { result.outcome = LoadVstPlugin(*this, record); });
+    if (!trap) {
+        result.trapped = true;
+        result.exceptionCode = trap.exceptionCode;
+        CopyText(result.step, FailureTrace.traceProbeStep);
+    }
+    return result;
+}
+
+// A plug-in that caught the skip exception (EXCEPTION_PLUGIN_SKIPPED) gets
+// it again at its next step.
+void ProbeFrame::step(const char* text, bool runsPlugin)
+{
+    RaiseSkipAgain();
+    ProbeStep(marker_, text, runsPlugin);
+    WatchdogStep(text);
+}
+
+HMODULE ProbeFrame::loadPlugin(const char* path)
+{
+    loadFault_ = 0;
+    loadingThread_ = GetCurrentThreadId();
     // Its slots lead to the stand-ins before its DllMain runs.
     BeginLibraryNotes();
-    RaiseExitGuard();
+    RaiseExitGuard(exitGuard_);
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DWORD error = GetLastError();
-    loadingThread = 0;
+    loadingThread_ = 0;
     RaiseSkipAgain();
-    if (!library && loadFault)
-        RaiseException(loadFault, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    if (!library && loadFault_)
+        RaiseException(loadFault_, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (library) {
-        loaded = library;
+        loaded_ = library;
         NoteProbedLibrary(library);
     }
     WatchdogLibrary(library);
@@ -90,14 +114,14 @@ HMODULE LoadPlugin(const char* path)
     return library;
 }
 
-unsigned ReleasePlugin(HMODULE library)
+unsigned ProbeFrame::releasePlugin(HMODULE library)
 {
     // Decided while the slots still lead to the stand-ins.
     unsigned left = LeftBehind();
     if (!left) {
-        LowerExitGuard();
+        LowerExitGuard(exitGuard_);
         RestoreProbedImports();
-        released = true;
+        released_ = true;
         // Its DllMain runs again in here, and may hang like any step.
         FreeLibrary(library);
         RaiseSkipAgain();

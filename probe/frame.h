@@ -5,12 +5,15 @@
 // - after: the watchdog stops, a library that stays loaded is kept with its
 //   stand-ins, the notes end, the marker goes, and the floating-point state
 //   is the wizard's again.
-// In between, the probe loads the plug-in and releases or keeps it with the
-// two calls below.
+// In between, the probe loads the plug-in and releases or keeps it through
+// the frame: nothing is loaded, guarded or released without one.
 #pragma once
 #include <windows.h>
-#include <utility>
-#include "base/trap.h"
+#include "base/text.h"
+#include "plugdb/record.h"
+#include "probe/exits.h"
+#include "probe/marker.h"
+#include "probe/outcome.h"
 
 class ProbeFrame {
 public:
@@ -19,17 +22,36 @@ public:
     ProbeFrame(const ProbeFrame&) = delete;
     ProbeFrame& operator=(const ProbeFrame&) = delete;
 
-    // Runs body inside the plug-in trap region; false when it trapped.
-    template <class Body> bool run(Body&& body) { return Trapped(std::forward<Body>(body)); }
-};
+    // Probes the DLL at record->FullPath (LoadVstPlugin) inside the plug-in
+    // trap region.
+    ProbeResult probe(PluginRecord* record);
 
-// Loads the DLL as the probe does, with the exit guard up and the import
-// slots of every library it brings in pointed at the wizard's stand-ins
-// (for their requests to end the process and their registrations) as each
-// is mapped. A DllMain that faulted, asked to end the process or was
-// skipped ends in the trap region like any other fault of the plug-in.
-HMODULE LoadPlugin(const char* path);
-// Puts the slots back and releases the library, unless its code can still
-// be reached: it then stays loaded to the end of the process. Returns what
-// it left behind (Leftover bits; 0 when it was released).
-unsigned ReleasePlugin(HMODULE library);
+    // A step of the probe: named in the trace and the marker, and told to
+    // the watchdog. runsPlugin: the step may run code of the plug-in's.
+    void step(const char* text, bool runsPlugin = true);
+
+    // Loads the DLL as the probe does, with the exit guard up and the import
+    // slots of every library it brings in pointed at the wizard's stand-ins
+    // (for their requests to end the process and their registrations) as
+    // each is mapped. A DllMain that faulted, asked to end the process or
+    // was skipped ends in the trap region like any other fault of the
+    // plug-in.
+    HMODULE loadPlugin(const char* path);
+    // Puts the slots back and releases the library, unless its code can
+    // still be reached: it then stays loaded to the end of the process.
+    // Returns what it left behind (Leftover bits; 0 when it was released).
+    unsigned releasePlugin(HMODULE library);
+
+private:
+    static LONG CALLBACK NoteLoadFault(EXCEPTION_POINTERS* pointers);
+
+    char path_[PATH_TEXT_SIZE];
+    char entryName_[10];
+    HMODULE loaded_ = nullptr;
+    bool released_ = false;
+    // The fault a DllMain raised while loadPlugin's load ran on this thread.
+    volatile DWORD loadingThread_ = 0;
+    volatile DWORD loadFault_ = 0;
+    MarkedProbe marker_;
+    ExitGuard exitGuard_;
+};

@@ -5,52 +5,50 @@
 
 namespace {
 
-// Opened at the first probe and kept: each step is then one write.
+// Opened at the first probe and kept for the process: each step is then
+// one write.
 HKEY productKey;
-bool marking;
-bool written;           // the value holds the probe under way
-ProbeMarker current;
 
-void Write()
+void Write(const ProbeMarker& marker)
 {
-    RegSetValueExA(productKey, PROBE_MARKER_VALUE, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&current),
-                   sizeof current);
+    RegSetValueExA(productKey, PROBE_MARKER_VALUE, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&marker),
+                   sizeof marker);
 }
 
 bool Terminated(const char* field, size_t size) { return memchr(field, 0, size) != nullptr; }
 
 } // namespace
 
-void BeginProbeMarker(const char* path, const char* entryName, bool newEntry)
+void BeginProbeMarker(MarkedProbe& marked, const char* path, const char* entryName, bool newEntry)
 {
     if (!productKey && CreateKey(HKEY_LOCAL_MACHINE, PRODUCT_KEY, &productKey) != ERROR_SUCCESS) {
         productKey = nullptr;
         return;
     }
-    memset(&current, 0, sizeof current);
-    CopyText(current.FullPath, path);
-    CopyText(current.DosName, entryName);
-    current.newEntry = newEntry ? 1 : 0;
-    marking = true;
-    written = false;
+    memset(&marked.current, 0, sizeof marked.current);
+    CopyText(marked.current.FullPath, path);
+    CopyText(marked.current.DosName, entryName);
+    marked.current.newEntry = newEntry ? 1 : 0;
+    marked.marking = true;
+    marked.written = false;
 }
 
-void ProbeStep(const char* text, bool runsPlugin)
+void ProbeStep(MarkedProbe& marked, const char* text, bool runsPlugin)
 {
     TraceProbeStep(text);
-    if (!marking || !runsPlugin || (written && strcmp(current.step, text) == 0))
+    if (!marked.marking || !runsPlugin || (marked.written && strcmp(marked.current.step, text) == 0))
         return;
-    CopyText(current.step, text);
-    Write();
-    written = true;
+    CopyText(marked.current.step, text);
+    Write(marked.current);
+    marked.written = true;
 }
 
-void EndProbeMarker()
+void EndProbeMarker(MarkedProbe& marked)
 {
-    if (!marking)
+    if (!marked.marking)
         return;
-    marking = false;
-    if (written)
+    marked.marking = false;
+    if (marked.written)
         RegDeleteValueA(productKey, PROBE_MARKER_VALUE);
 }
 

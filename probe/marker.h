@@ -16,16 +16,23 @@ struct ProbeMarker {
     DWORD newEntry;         // 1: the entry was created for this probe
 };
 
+// One probe's marker, held by its frame.
+struct MarkedProbe {
+    ProbeMarker current;
+    bool marking = false;
+    bool written = false;       // the value holds this probe
+};
+
 // Prepares the marker for the DLL about to be probed.
-void BeginProbeMarker(const char* path, const char* entryName, bool newEntry);
-// The probe's step: into traceProbeStep and, while a probe is marked and the
-// step runs code of the plug-in's, into the marker (the first such step
+void BeginProbeMarker(MarkedProbe& marked, const char* path, const char* entryName, bool newEntry);
+// The probe's step: into traceProbeStep and, while the probe is marked and
+// the step runs code of the plug-in's, into the marker (the first such step
 // writes the marker, each new one rewrites it). A step in which only the
 // wizard's own code and the system's run leaves the marker as it is: the
 // plug-in cannot end the process there.
-void ProbeStep(const char* text, bool runsPlugin = true);
+void ProbeStep(MarkedProbe& marked, const char* text, bool runsPlugin);
 // Removes the marker; the probe has ended, normally or through a trap.
-void EndProbeMarker();
+void EndProbeMarker(MarkedProbe& marked);
 
 // The marker a run left, if any. False when there is none, and when the
 // value is not a well-formed marker (it is then removed).

@@ -1,13 +1,9 @@
 #include "probe/probe.h"
 #include "base/state.h"
 #include "probe/frame.h"
-#include "probe/marker.h"
-#include "probe/outcome.h"
-#include "probe/watchdog.h"
 #include "resource.h"
 
 DWORD wantEventsFlag;
-ProbeOutcome probeOutcome;
 
 namespace {
 
@@ -16,19 +12,10 @@ const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
 const float SAMPLE_RATE = 44100.0f;
 const intptr_t BLOCK_SIZE = 1024;
 
-// Every step is named in the trace and told to the watchdog. A plug-in that
-// caught the exception it was sent out with is sent out again here.
-void Step(const char* step, bool runsPlugin = true)
+intptr_t Send(ProbeFrame& frame, AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0,
+              void* ptr = nullptr, float opt = 0.0f)
 {
-    RaiseSkipAgain();
-    ProbeStep(step, runsPlugin);
-    WatchdogStep(step);
-}
-
-intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
-              float opt = 0.0f)
-{
-    Step(step);
+    frame.step(step);
     return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
 }
 
@@ -36,7 +23,7 @@ intptr_t Send(AEffect* effect, const char* step, int32_t opcode, intptr_t value 
 // the size it reports. Nothing here is released on a fault: the windows and
 // the class then stay until the process ends, and a later probe uses the
 // class as it is.
-void MeasureEditor(AEffect* effect, PluginRecord* record)
+void MeasureEditor(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
 {
     HWND host = CreateDialogParamA(moduleInstance, MAKEINTRESOURCEA(IDD_PROBE_HOST), nullptr, DummyProc, 0);
 
@@ -55,13 +42,13 @@ void MeasureEditor(AEffect* effect, PluginRecord* record)
 
     ERect empty{};
     ERect* rect = &empty;
-    Send(effect, "Open Editor", effEditOpen, 0, parent);
-    Send(effect, "Get Editor RECT", effEditGetRect, 0, &rect);
+    Send(frame, effect, "Open Editor", effEditOpen, 0, parent);
+    Send(frame, effect, "Get Editor RECT", effEditGetRect, 0, &rect);
     record->cxEditor = rect ? rect->right : 0;
     record->cyEditor = rect ? rect->bottom : 0;
-    Send(effect, "Close Editor", effEditClose);
+    Send(frame, effect, "Close Editor", effEditClose);
 
-    Step("Post Close Editor");
+    frame.step("Post Close Editor");
     DestroyWindow(parent);
     UnregisterClassA(EDITOR_PARENT_CLASS, moduleInstance);
     DestroyWindow(host);
@@ -70,14 +57,14 @@ void MeasureEditor(AEffect* effect, PluginRecord* record)
 // Drives an identified plug-in through its opening sequence and fills the
 // record. Only the fields named below are read from the effect record:
 // plug-ins built without the original SDK hand out a shorter one.
-void OpenAndRead(AEffect* effect, PluginRecord* record)
+void OpenAndRead(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
 {
-    Send(effect, "Open", effOpen);
-    Send(effect, "Set Sample Rate", effSetSampleRate, 0, nullptr, SAMPLE_RATE);
-    Send(effect, "Set Block Size", effSetBlockSize, BLOCK_SIZE);
-    Send(effect, "Set Program", effSetProgram, 0);
-    Send(effect, "Switch On", effMainsChanged, 1);
-    Send(effect, "Switch Off", effMainsChanged, 0);
+    Send(frame, effect, "Open", effOpen);
+    Send(frame, effect, "Set Sample Rate", effSetSampleRate, 0, nullptr, SAMPLE_RATE);
+    Send(frame, effect, "Set Block Size", effSetBlockSize, BLOCK_SIZE);
+    Send(frame, effect, "Set Program", effSetProgram, 0);
+    Send(frame, effect, "Switch On", effMainsChanged, 1);
+    Send(frame, effect, "Switch Off", effMainsChanged, 0);
 
     record->wantEvents = wantEventsFlag;
     record->isVst = 1;
@@ -92,12 +79,12 @@ void OpenAndRead(AEffect* effect, PluginRecord* record)
     record->isSynth = (flags & effFlagsIsSynth) ? 1 : 0;
 
     if (flags & effFlagsHasEditor) {
-        MeasureEditor(effect, record);
+        MeasureEditor(frame, effect, record);
     } else {
         record->cxEditor = 240;
         record->cyEditor = 20 * record->numParams;
     }
-    Send(effect, "Close Effect", effClose);
+    Send(frame, effect, "Close Effect", effClose);
 }
 
 VstEntryPoint EntryPoint(HMODULE library, const char* name)
@@ -107,7 +94,7 @@ VstEntryPoint EntryPoint(HMODULE library, const char* name)
 
 } // namespace
 
-void LoadVstPlugin(PluginRecord* record)
+ProbeOutcome LoadVstPlugin(ProbeFrame& frame, PluginRecord* record)
 {
     TraceOperation("Load VST Plugin");
     TraceFailurePoint("Load VST Plugin");
@@ -119,44 +106,44 @@ void LoadVstPlugin(PluginRecord* record)
     LoadLibraryA("msvfw32.dll");
 
     wantEventsFlag = 0;
-    Step("Load Library");
-    HMODULE library = LoadPlugin(record->FullPath);
-    if (!library) {
-        probeOutcome = {PROBE_LOAD_FAILED, GetLastError()};
-        return;
-    }
+    frame.step("Load Library");
+    HMODULE library = frame.loadPlugin(record->FullPath);
+    if (!library)
+        return {PROBE_LOAD_FAILED, GetLastError()};
 
-    Step("Get Proc Address", false);
+    frame.step("Get Proc Address", false);
     VstEntryPoint entry = EntryPoint(library, "main");
     if (!entry)
         entry = EntryPoint(library, "Main");
     if (!entry) {
-        probeOutcome = {PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
-        Step("Free Library (bad plugin)");
-        probeOutcome.leftBehind = ReleasePlugin(library);
-        return;
+        ProbeOutcome outcome{PROBE_NO_ENTRY, EntryPoint(library, "VSTPluginMain") ? 1u : 0u};
+        frame.step("Free Library (bad plugin)");
+        outcome.leftBehind = static_cast<unsigned short>(frame.releasePlugin(library));
+        return outcome;
     }
 
     // An entry point that hands out no effect, or one without a dispatcher,
     // ends the probe like a wrong magic number: the library is released.
-    Step("Main Call");
+    frame.step("Main Call");
     AEffect* effect = entry(EffectMaster);
+    ProbeOutcome outcome;
     if (!effect || !effect->dispatcher) {
-        probeOutcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
+        outcome = {PROBE_NO_EFFECT, effect ? 1u : 0u};
     } else if (effect->magic != kEffectMagic) {
-        probeOutcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
+        outcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
     } else {
-        intptr_t answer = Send(effect, "Check Identity", effIdentify);
-        probeOutcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
+        intptr_t answer = Send(frame, effect, "Check Identity", effIdentify);
+        outcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
         if (answer == kIdentifyAnswer) {
-            OpenAndRead(effect, record);
-            probeOutcome = {PROBE_PASSED, 0};
+            OpenAndRead(frame, effect, record);
+            outcome = {PROBE_PASSED, 0};
         }
     }
 
-    Step("Free Library");
-    probeOutcome.leftBehind = ReleasePlugin(library);
-    Step("Post Unload", false);
+    frame.step("Free Library");
+    outcome.leftBehind = static_cast<unsigned short>(frame.releasePlugin(library));
+    frame.step("Post Unload", false);
+    return outcome;
 }
 
 intptr_t __cdecl EffectMaster(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)

@@ -2,12 +2,15 @@
 #pragma once
 #include <windows.h>
 #include "plugdb/record.h"
+#include "probe/frame.h"
+#include "probe/outcome.h"
 #include "probe/vst2.h"
 
-// Probes the DLL at record->FullPath and fills the record in place. Faults
-// raised by the plug-in are not trapped here: they end in the caller's trap
-// region, and whatever the probe had acquired stays as it was.
-void LoadVstPlugin(PluginRecord* record);
+// Probes the DLL at record->FullPath, fills the record in place and returns
+// how the probe ended. Faults raised by the plug-in are not trapped here:
+// they end in the caller's trap region (ProbeFrame::probe), and whatever the
+// probe had acquired stays as it was.
+ProbeOutcome LoadVstPlugin(ProbeFrame& frame, PluginRecord* record);
 
 // Set by the host callback when the plug-in asks for MIDI; cleared by the
 // probe before it loads a DLL.

@@ -11,13 +11,14 @@ HangAnswer (*askAboutHang)(const char*, const char*, DWORD, bool (*)(), HWND (*)
 
 namespace {
 
-// Once the thread is sent out, it has this long to reach the trap region;
+// Once the thread is redirected to the skip exception, it has this long to
+// reach the trap region;
 // when the plug-in's windows were closed for it, at least the second (the
 // system's file dialogs take seconds to put away what they opened).
 const DWORD LEAVE_TIME = 2000;
 const DWORD CLOSE_TIME = 10000;
-// How often, and how many times, the thread is looked at for a moment in
-// which it can be sent out.
+// How often, and how many times, the thread is suspended to find a moment
+// at which it can be redirected.
 const DWORD SAMPLE_INTERVAL = 100;
 const int SAMPLES = 10;
 
@@ -30,9 +31,9 @@ DWORD wizardThreadId;
 const NT_TIB* wizardTib;   // the wizard's thread's own, read while it is suspended
 DWORD limit;             // milliseconds
 
-// Written by the wizard's thread; the heartbeat writes the step's text and
-// start before it counts the step, so a count read twice alike frames a
-// consistent pair.
+// Written by the wizard's thread. The heartbeat writes the step's text and
+// start before it increments stepCount: when stepCount reads the same before
+// and after, the text and start read between belong to that step.
 volatile LONG watching;
 volatile LONG stepCount;
 const char* volatile stepText = "";
@@ -61,20 +62,22 @@ DWORD ReadLimit()
 
 } // namespace
 
-// Where the wizard's thread goes when it is sent out of a plug-in.
-extern "C" void __cdecl RaiseSkipped()
+// Raises the skip exception (EXCEPTION_PLUGIN_SKIPPED) on the wizard's
+// thread: its context or a return address was redirected here.
+extern "C" void __cdecl RaiseSkipException()
 {
     InterlockedExchange(&skipRaised, 1);
     RaiseException(EXCEPTION_PLUGIN_SKIPPED, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
-// Reached by a return in place of the plug-in's own: the stack is then the
-// plug-in's frame, with no return address of the way out's own.
-extern "C" void SkipOnReturn();
+// The target of a redirected return address: reached by a return, so the
+// stack holds no return address for this code; it is aligned, then the
+// skip exception raised.
+extern "C" void SkipReturnTarget();
 asm(".text\n"
-    "_SkipOnReturn:\n"
+    "_SkipReturnTarget:\n"
     "\tandl $-16, %esp\n"
-    "\tcall _RaiseSkipped\n");
+    "\tcall _RaiseSkipException\n");
 
 namespace {
 
@@ -150,13 +153,13 @@ DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
     return 0;
 }
 
-// Points that return at the way out. The system's stubs may keep copies of
+// Redirects that return to SkipReturnTarget. The system's stubs may keep copies of
 // a return address for frames of their own, and which copy the return
 // takes is theirs to decide: every copy between the stack pointer and the
 // probe's own frames is pointed there. Asked while the thread is
 // suspended, on the probe's stack (WithinProbeStack): nothing here may take
 // a lock.
-bool SkipOnReturnIntoLibrary(const CONTEXT& context)
+bool RedirectReturnIntoLibrary(const CONTEXT& context)
 {
     DWORD nearest = NearestReturnIntoLibrary(context.Esp, context.Ebp);
     if (!nearest)
@@ -164,14 +167,14 @@ bool SkipOnReturnIntoLibrary(const CONTEXT& context)
     auto* top = static_cast<const DWORD*>(probeStackTop);
     for (auto* word = reinterpret_cast<DWORD*>(context.Esp & ~3u); word < top; ++word)
         if (*word == nearest)
-            *word = reinterpret_cast<DWORD>(SkipOnReturn);
+            *word = reinterpret_cast<DWORD>(SkipReturnTarget);
     return true;
 }
 
-// Sends the thread, where it stands in the plug-in's code, to the way out.
-// The return address pushed for it is where the thread was, so the stack
-// reads as if the plug-in had called it.
-bool SendAway(CONTEXT& context)
+// Sets the suspended thread, stopped in the plug-in's code, to call
+// RaiseSkipException. The return address pushed for it is where the thread
+// was, so the stack reads as if the plug-in had made the call.
+bool RedirectToSkip(CONTEXT& context)
 {
     DWORD* top = reinterpret_cast<DWORD*>((context.Esp & ~15u) - 4);
     // Below the committed stack the thread is growing it: looked at again.
@@ -179,7 +182,7 @@ bool SendAway(CONTEXT& context)
         return false;
     *top = context.Eip;
     context.Esp = reinterpret_cast<DWORD>(top);
-    context.Eip = reinterpret_cast<DWORD>(RaiseSkipped);
+    context.Eip = reinterpret_cast<DWORD>(RaiseSkipException);
     context.EFlags &= ~0x400u;   // the direction flag, clear at every call
     return SetThreadContext(wizardThread, &context) != 0;
 }
@@ -234,27 +237,28 @@ void CloseOwnWindows()
     }
 }
 
-enum Look { LEFT_STEP, SENT_AWAY, SENT_ON_RETURN, NOT_YET };
+// What a look at the suspended thread did.
+enum Redirect { STEP_LEFT, REDIRECTED_NOW, REDIRECTED_ON_RETURN, NOT_YET };
 
-Look LookAndSend(LONG step)
+Redirect SuspendAndRedirect(LONG step)
 {
     if (SuspendThread(wizardThread) == static_cast<DWORD>(-1))
         return NOT_YET;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL;   // Eip, Esp and Ebp
-    Look look = NOT_YET;
+    Redirect look = NOT_YET;
     MEMORY_BASIC_INFORMATION memory;
     // Suspending is asynchronous: only once the context is read is the
     // thread certainly stopped, and only then do the counters hold still.
     if (GetThreadContext(wizardThread, &context)) {
         if (!watching || stepCount != step)
-            look = LEFT_STEP;
+            look = STEP_LEFT;
         else if (!WithinProbeStack(context.Esp))
             look = NOT_YET;   // only while it grows its stack; on a stack of its own, for good
         else if (InProbedLibrary(context.Eip, &memory))
-            look = SendAway(context) ? SENT_AWAY : NOT_YET;
-        else if (SkipOnReturnIntoLibrary(context))
-            look = SENT_ON_RETURN;
+            look = RedirectToSkip(context) ? REDIRECTED_NOW : NOT_YET;
+        else if (RedirectReturnIntoLibrary(context))
+            look = REDIRECTED_ON_RETURN;
     }
     ResumeThread(wizardThread);
     return look;
@@ -270,25 +274,25 @@ bool LeavesStep(LONG step, DWORD within)
     return false;
 }
 
-// True once the wizard's thread has left the step, by itself or sent out.
-// With waitedIn, the plug-in waits in windows of its own: once the thread
-// is sent out, they are closed, so that the call returns (and none is left
-// up when the thread was sent out of its own code).
-bool SendOut(LONG step, bool waitedIn)
+// True once the wizard's thread has left the step, by itself or through the
+// skip exception. With waitedIn, the plug-in waits in windows of its own:
+// once the thread is redirected, they are closed, so that the call returns
+// (and none is left up when the thread was redirected in its own code).
+bool SkipHungStep(LONG step, bool waitedIn)
 {
     // A thread that answers in a modal loop may be busy with the window for
     // a while (a file dialog filling its list) in code whose frames cannot
     // be followed: it is looked at for longer.
     int samples = waitedIn ? static_cast<int>(CLOSE_TIME / SAMPLE_INTERVAL) : SAMPLES;
     for (int sample = 0; sample < samples; ++sample) {
-        switch (LookAndSend(step)) {
-        case LEFT_STEP:
+        switch (SuspendAndRedirect(step)) {
+        case STEP_LEFT:
             return true;
-        case SENT_AWAY:
+        case REDIRECTED_NOW:
             if (waitedIn)
                 CloseOwnWindows();
             return LeavesStep(step, LEAVE_TIME);
-        case SENT_ON_RETURN: {
+        case REDIRECTED_ON_RETURN: {
             DWORD within = limit > LEAVE_TIME ? limit : LEAVE_TIME;
             if (waitedIn) {
                 CloseOwnWindows();
@@ -379,7 +383,7 @@ DWORD WINAPI Watch(void* ready)
                 HangAnswer answer =
                     askAboutHang ? askAboutHang(name, text, since, StillWaiting, WindowWaitedIn, false) : HANG_WAIT;
                 // The plug-in may have shown its window after the question.
-                if (answer == HANG_SKIP && StillWaiting() && !SendOut(step, WindowWaitedIn() != nullptr))
+                if (answer == HANG_SKIP && StillWaiting() && !SkipHungStep(step, WindowWaitedIn() != nullptr))
                     MustClose(name, text);
                 // A window that was seen is not shown again: the next
                 // question gets a new one, made while it still can be.
@@ -444,5 +448,5 @@ void WatchdogLibrary(HMODULE library)
 void RaiseSkipAgain()
 {
     if (skipRaised)
-        RaiseSkipped();
+        RaiseSkipException();
 }

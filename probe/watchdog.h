@@ -1,19 +1,20 @@
 // The watchdog: a second thread that notices a probe step that does not come
 // back, asks the user whether to wait or to skip the plug-in, and on "Skip"
-// makes the wizard's thread leave the plug-in through the plug-in trap region
-// (it raises EXCEPTION_PLUGIN_SKIPPED there). All plug-in code still runs on
+// makes the wizard's thread raise the skip exception (EXCEPTION_PLUGIN_SKIPPED),
+// which ends in the plug-in trap region. All plug-in code still runs on
 // the wizard's thread; the watchdog only watches.
 //
-// The thread is sent out at once when it runs the plug-in's own code. When
-// it is inside the system, called from the plug-in (a wait, a sleep), the
-// nearest return into the plug-in on its stack is pointed at the way out
-// instead: the system call finishes and gives up its locks first. Only the
-// thread's own stack, as its TEB bounds it, between its stack pointer and
-// the probe's frames, is read or written for this. A call that never
-// returns cannot be left, nor can a plug-in that runs on a stack of its own
-// (a fibre's, or a block it switched to): the user is told that the wizard
-// must close, and the process ends with exit code 0, leaving the marker of
-// the probe under way for the next start.
+// When the thread is stopped in the plug-in's own code, its context is set
+// to raise the skip exception at once. When it is inside the system, called
+// from the plug-in (a wait, a sleep), the nearest return address into the
+// plug-in on its stack is redirected to raise it instead: the system call
+// finishes and gives up its locks first. Only the thread's own stack, as its
+// TEB bounds it, between its stack pointer and the probe's frames, is read
+// or written for this. A call that never returns cannot be left, nor can a
+// plug-in that runs on a stack of its own (a fibre's, or a block it
+// switched to): the user is told that the wizard must close, and the
+// process ends with exit code 0, leaving the marker of the probe under way
+// for the next start.
 #pragma once
 #include <windows.h>
 
@@ -51,7 +52,7 @@ void WatchdogStep(const char* step);
 // The library being probed, as soon as it is mapped (its DllMain may hang);
 // null once it is released or kept.
 void WatchdogLibrary(HMODULE library);
-// When the thread was sent out but the exception did not reach the trap
-// region (the system's loader catches what a DllMain raises, and a plug-in
-// may catch it itself), raises it again here, on the probe's own way.
+// When the skip exception was raised but did not reach the trap region (the
+// system's loader catches what a DllMain raises, and a plug-in may catch it
+// itself), raises it again, from the probe's own code.
 void RaiseSkipAgain();

@@ -35,17 +35,6 @@ const char REGISTRATION_FAILED_TEXT[] =
     "Your VST plug-ins could not be registered with your system. The message shown before "
     "this page says what went wrong; put that right, then run this Wizard again.";
 
-// The part of the analysis that runs inside the plug-in trap region.
-void ProbeDll(PluginRecord& record, const char* entryName, const char* path, bool created)
-{
-    FillFileFields(record, entryName, path);
-    LoadVstPlugin(&record);
-    if (created && record.isSynth) {
-        record.registerAsSynth = 1;
-        record.forceStereo = 1;
-    }
-}
-
 // The watchdog's question, on its own thread, in a window of its own.
 HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStart, bool (*stillWaiting)(),
                         HWND (*waitedIn)(), bool mustClose)
@@ -79,9 +68,10 @@ void ReportKeptDeeds()
 
 // The system's answers to a load that found no room for the image or for
 // what loading it needs: the address space or the commit limit is used up.
-bool LackedMemory(const ProbeOutcome& outcome)
+bool LackedMemory(const ProbeResult& result)
 {
-    if (outcome.end != PROBE_LOAD_FAILED)
+    const ProbeOutcome& outcome = result.outcome;
+    if (result.trapped || outcome.end != PROBE_LOAD_FAILED)
         return false;
     switch (outcome.detail) {
     case ERROR_NOT_ENOUGH_MEMORY:
@@ -233,45 +223,60 @@ void ShowRunPage(int id, DLGPROC proc, LPARAM parameter)
         EndWizardProcess();
 }
 
-void AnalyseDll(const char* path)
-{
-    ShowProgress(path);
+namespace {
 
+// One DLL's analysis, from its entry's name to what is written there. The
+// record lives here for the whole analysis: the load-error page names it.
+struct DllAnalysis {
+    const char* path;
     char entryName[10];
-    if (!MakeEntryName(path, entryName))
-        return ReportDll(path, DLL_NO_ENTRY_NAME);
+    RegKey entry;
+    bool created;           // the entry was made for this DLL
+    DWORD storedBad;
+    PluginRecord record;
+    // A known plug-in's record goes back as it was read: only the numbers
+    // that changed are written again (nothing else writes the entry between).
+    StoredNumbers stored;
+    bool unchanged;
+};
+
+enum Decision { PASS_OVER, RECORD_AS_BEFORE, PROBE_DLL };
+
+// The entry's name and key, what it says of the DLL and whether the DLL is
+// probed. A DLL passed over is reported here.
+Decision Decide(DllAnalysis& dll)
+{
+    if (!MakeEntryName(dll.path, dll.entryName)) {
+        ReportDll(dll.path, DLL_NO_ENTRY_NAME);
+        return PASS_OVER;
+    }
     char keyPath[256];
     CopyText(keyPath, PLUGINS_KEY "\\");
-    AppendText(keyPath, entryName);
+    AppendText(keyPath, dll.entryName);
 
     // Without an entry there is nowhere to keep what the probe learns: the
     // DLL is passed over in this run.
-    RegKey entry;
     DWORD disposition = 0;
-    LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, entry.receive(), &disposition);
-    if (status != ERROR_SUCCESS)
-        return ReportDll(path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
-    bool created = disposition == REG_CREATED_NEW_KEY;
+    LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, dll.entry.receive(), &disposition);
+    if (status != ERROR_SUCCESS) {
+        ReportDll(dll.path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
+        return PASS_OVER;
+    }
+    dll.created = disposition == REG_CREATED_NEW_KEY;
 
-    DWORD storedBad = 0;
-    ReadDwordValue(entry, "isBad", &storedBad);
-    if (storedBad && !WizardOptions.rescanFailed) {
-        WriteDwordValue(entry, "touch", 1);
+    ReadDwordValue(dll.entry, "isBad", &dll.storedBad);
+    if (dll.storedBad && !WizardOptions.rescanFailed) {
+        WriteDwordValue(dll.entry, "touch", 1);
         const char* recovered = RecoveredPluginPath();
-        bool endedWizard = recovered && lstrcmpiA(recovered, path) == 0;
-        return ReportDll(path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
+        bool endedWizard = recovered && lstrcmpiA(recovered, dll.path) == 0;
+        ReportDll(dll.path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
+        return PASS_OVER;
     }
 
-    // The working record outlives the step: the load-error page names it.
-    static PluginRecord record;
-    memset(&record, 0, sizeof record);
-    // A known plug-in's record goes back as it was read: only the numbers
-    // that changed are written again (nothing else writes the entry between).
-    static StoredNumbers stored;
-    StoredNumbers* unchanged = nullptr;
-    if (!created) {
+    PluginRecord& record = dll.record;
+    if (!dll.created) {
         TraceFailurePoint("Reading VST data from registry");
-        ReadVstData(entry, &record, &stored);
+        ReadVstData(dll.entry, &record, &dll.stored);
         record.isNew = 0;
         record.isBad = 0;
     } else {
@@ -280,66 +285,111 @@ void AnalyseDll(const char* path)
         record.isNew = 1;
     }
 
-    if (!WizardOptions.rescanExisting && !storedBad && !created) {
+    if (!WizardOptions.rescanExisting && !dll.storedBad && !dll.created) {
         TraceFailurePoint("Setting touch flag");
-        WriteNumber(entry, &stored, "touch", 1);
-        unchanged = &stored;
-        ReportDll(path, record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
-    } else {
-        ShowLoadingDll(path);
-        TraceFailurePoint("Detailed plug scan");
-        bool finished;
-        {
-            // The name is filled inside the region, before the plug-in runs.
-            ProbeFrame frame(path, entryName, created, record.FullName);
-            finished = frame.run([&] { ProbeDll(record, entryName, path, created); });
-        }
-        if (finished && pluginLeftLoaded && LackedMemory(probeOutcome)) {
-            // No fault of the DLL's: the plug-ins kept loaded fill memory,
-            // and the next run analyses it. A new entry goes, so that run
-            // does not take it for a known plug-in; a stored one stays as
-            // it was.
-            ReportDll(path, DLL_MEMORY_FULL);
-            if (created) {
-                entry.close();
-                DeleteEntry(entryName);
-            } else {
-                WriteDwordValue(entry, "touch", 1);
-                if (record.isVst && !storedBad)
-                    PluginList.append(record);
-            }
-            TraceFailurePoint("Plugin analysis loop");
-            return;
-        }
-        if (finished) {
-            // A stored plug-in stays recorded whatever this probe found.
-            if (record.isVst && probeOutcome.end != PROBE_PASSED)
-                ReportDll(path, DLL_RECORDED_KNOWN);
-            else
-                ReportProbeEnd(path, probeOutcome);
-            if (probeOutcome.leftBehind) {
-                ReportKeptLoaded(probeOutcome.leftBehind);
-                pluginLeftLoaded = true;
-            }
-        } else {
-            pluginLeftLoaded = true;
-            ReportTrap(path, trappedExceptionCode, FailureTrace.traceProbeStep);
-            TraceFailurePoint("Handling plugin exception");
-            ShowRunPage(IDD_LOAD_ERROR, DlgErrProc, reinterpret_cast<LPARAM>(record.FullName));
-            record.isVst = 1;
-            record.isBad = 1;
-        }
+        WriteNumber(dll.entry, &dll.stored, "touch", 1);
+        dll.unchanged = true;
+        return RECORD_AS_BEFORE;
     }
+    return PROBE_DLL;
+}
 
-    if (record.isVst) {
+ProbeResult Probe(DllAnalysis& dll)
+{
+    ShowLoadingDll(dll.path);
+    TraceFailurePoint("Detailed plug scan");
+    PluginRecord& record = dll.record;
+    FillFileFields(record, dll.entryName, dll.path);
+    ProbeResult result = ProbeFrame(dll.path, dll.entryName, dll.created, record.FullName).probe(&record);
+    if (!result.trapped && dll.created && record.isSynth) {
+        record.registerAsSynth = 1;
+        record.forceStereo = 1;
+    }
+    return result;
+}
+
+// A DLL that could not be loaded for want of memory is analysed by the next
+// run. A new entry goes, so that run does not take it for a
+// known plug-in; a stored one stays as it was.
+void PutBack(DllAnalysis& dll)
+{
+    if (dll.created) {
+        dll.entry.close();
+        DeleteEntry(dll.entryName);
+    } else {
+        WriteDwordValue(dll.entry, "touch", 1);
+        if (dll.record.isVst && !dll.storedBad)
+            PluginList.append(dll.record);
+    }
+}
+
+// What a probe ended by the trap region leaves to the run: the user is told,
+// and the plug-in is recorded as bad.
+void AnswerTrap(DllAnalysis& dll)
+{
+    TraceFailurePoint("Handling plugin exception");
+    ShowRunPage(IDD_LOAD_ERROR, DlgErrProc, reinterpret_cast<LPARAM>(dll.record.FullName));
+    dll.record.isVst = 1;
+    dll.record.isBad = 1;
+}
+
+void Write(DllAnalysis& dll)
+{
+    if (dll.record.isVst) {
         TraceFailurePoint("Writing VST data");
-        WriteVstData(entry, &record, unchanged);
-        PluginList.append(record);
-        entry.close();
+        WriteVstData(dll.entry, &dll.record, dll.unchanged ? &dll.stored : nullptr);
+        PluginList.append(dll.record);
+        dll.entry.close();
     } else {
         TraceFailurePoint("Writing non-VST data");
-        entry.close();
-        DeleteEntry(entryName);
+        dll.entry.close();
+        DeleteEntry(dll.entryName);
+    }
+}
+
+void Report(const DllAnalysis& dll, const ProbeResult& result)
+{
+    if (result.trapped)
+        return ReportTrap(dll.path, result.exceptionCode, result.step);
+    // A stored plug-in stays recorded whatever this probe found.
+    if (dll.record.isVst && result.outcome.end != PROBE_PASSED)
+        ReportDll(dll.path, DLL_RECORDED_KNOWN);
+    else
+        ReportProbeEnd(dll.path, result.outcome);
+    if (result.outcome.leftBehind)
+        ReportKeptLoaded(result.outcome.leftBehind);
+}
+
+} // namespace
+
+void AnalyseDll(const char* path)
+{
+    ShowProgress(path);
+    DllAnalysis dll{};
+    dll.path = path;
+    switch (Decide(dll)) {
+    case PASS_OVER:
+        return;
+    case RECORD_AS_BEFORE:
+        Write(dll);
+        ReportDll(path, dll.record.isVst ? DLL_RECORDED_KNOWN : DLL_STORED_NOT_VST);
+        break;
+    case PROBE_DLL: {
+        ProbeResult result = Probe(dll);
+        // The plug-ins kept loaded so far fill memory: not this one's fault.
+        if (pluginLeftLoaded && LackedMemory(result)) {
+            PutBack(dll);
+            ReportDll(path, DLL_MEMORY_FULL);
+            break;
+        }
+        if (result.keptLoaded())
+            pluginLeftLoaded = true;
+        if (result.trapped)
+            AnswerTrap(dll);
+        Write(dll);
+        Report(dll, result);
+        break;
+    }
     }
     TraceFailurePoint("Plugin analysis loop");
 }

@@ -125,7 +125,8 @@ int main()
                 static PluginRecord record;
                 memset(&record, 0, sizeof record);
                 CopyText(record.FullPath, path.c_str());
-                LoadVstPlugin(&record);
+                ProbeFrame frame(record.FullPath, "BENCH", false, record.FullName);
+                LoadVstPlugin(frame, &record);
                 vst += record.isVst;
             }
         },

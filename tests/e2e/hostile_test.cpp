@@ -230,7 +230,7 @@ const HostileCase CASES[] = {
     // Plug-ins that do not come back.
     Stuck("ASpinningPluginIsWaitedForAndThenSkipped", "spin_open.dll", "Open", "WS"),
     Stuck("ASlowPluginsQuestionGoesByItselfWhenItReturns", "slow_open.dll", "Open", "-"),
-    // Waiting inside the system in a loop: sent out as the sleep returns.
+    // Waiting inside the system in a loop: the skip exception is raised as the sleep returns.
     Stuck("APluginSleepingInALoopIsSentOutWhenSkipped", "sleep_loop_open.dll", "Open", "S"),
     Stuck("APluginSleepingInDllMainIsSentOutWhenSkipped", "sleep_attach.dll", "Load Library", "S"),
     // Waiting in the kernel for ever: the thread cannot be taken out of the

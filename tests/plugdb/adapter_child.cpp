@@ -32,7 +32,7 @@ int main(int argc, char** argv)
             UnregisterAdapter();
         else
             ResetConfiguration();
-    });
+    }).finished;
 
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);

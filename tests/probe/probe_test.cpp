@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "base/trap.h"
 #include "plugins/fixtures.h"
+#include "probe/frame.h"
 #include "probe/probe.h"
 #include "resource.h"
 #include "support/dialogs.h"
@@ -73,7 +74,10 @@ Probed Probe(const std::string& fixture, PluginRecord record)
     std::string path = Built(fixture);
     StartCallLog(path);
     CopyText(record.FullPath, path.c_str());
-    LoadVstPlugin(&record);
+    {
+        ProbeFrame frame(path.c_str(), "TEST", false, record.FullName);
+        LoadVstPlugin(frame, &record);
+    }
     return {record, CallLog(path), FailureTrace.traceProbeStep, GetModuleHandleA(path.c_str()) != nullptr};
 }
 
@@ -234,7 +238,8 @@ TEST(Probe, FilesThatCannotBeLoadedLeaveTheRecordAlone)
         SCOPED_TRACE(name);
         PluginRecord before = Preset(dir + "\\" + name);
         PluginRecord record = before;
-        LoadVstPlugin(&record);
+        ProbeFrame frame(record.FullPath, "TEST", false, record.FullName);
+        LoadVstPlugin(frame, &record);
         EXPECT_TRUE(SameRecord(before, record));
         EXPECT_STREQ("Load Library", FailureTrace.traceProbeStep);
     }
@@ -302,7 +307,7 @@ TEST(Probe, FaultInTheEditorLeavesItsWindowsAndTheNextEditorIsStillMeasured)
     PluginRecord record = Preset(path);
     record.isVst = 0;
     record.cxEditor = 77;
-    EXPECT_FALSE(Trapped([&] { LoadVstPlugin(&record); }));
+    EXPECT_TRUE(ProbeFrame(path.c_str(), "TEST", false, record.FullName).probe(&record).trapped);
     EXPECT_EQ(1u, record.isVst);
     EXPECT_EQ(static_cast<DWORD>(PLAIN_UNIQUE_ID), record.uniqueId);
     EXPECT_EQ(PLAIN_PARAMS, record.numParams);

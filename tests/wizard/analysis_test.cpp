@@ -367,9 +367,11 @@ TEST_F(AnalysisTest, APluginsFloatingPointStateDoesNotOutliveItsProbe)
     // The probe alone leaves what the plug-in set...
     PluginRecord bare{};
     strcpy(bare.FullPath, unmask.c_str());
-    LoadVstPlugin(&bare);
-    EXPECT_EQ(0x1332, FloatingPointControlWord() & 0x1F3F);
-    RestoreFloatingPointState();
+    {
+        ProbeFrame frame(bare.FullPath, "UNMASK", false, bare.FullName);
+        LoadVstPlugin(frame, &bare);
+        EXPECT_EQ(0x1332, FloatingPointControlWord() & 0x1F3F);
+    }
 
     // ...the analysis puts the wizard's own back, whatever the plug-in left
     // (unmasked exceptions, or a full register stack that would turn the

@@ -3,12 +3,21 @@
 
 namespace {
 
-// The dialog base units the pictures are drawn for, Tahoma 8 at 96 dpi: the
-// side picture is a frame of 78 x 121 dialog units, the logo one of 151 x 45.
+// The dialog base units the pictures (and other measures in pixels) are
+// made for, Tahoma 8 at 96 dpi: the side picture is a frame of 78 x 121
+// dialog units, the logo one of 151 x 45.
 const int DRAWN_UNIT_WIDTH = 6;
 const int DRAWN_UNIT_HEIGHT = 13;
 
 const char OWN_PROC[] = "Tandrel picture procedure";
+
+// Four dialog units across and eight down, in pixels: the dialog's base units.
+RECT BaseUnits(HWND dialog)
+{
+    RECT units = {0, 0, 4, 8};
+    MapDialogRect(dialog, &units);
+    return units;
+}
 
 // The control's picture over its whole client area, with the halftone
 // filter, which averages what it shrinks and blends what it stretches.
@@ -80,9 +89,13 @@ void FitPicture(HWND picture, const RECT& units)
 
 void FitPictures(HWND dialog)
 {
-    RECT units = {0, 0, 4, 8};
-    MapDialogRect(dialog, &units);
+    RECT units = BaseUnits(dialog);
     for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT))
         if (IsPicture(control))
             FitPicture(control, units);
+}
+
+int ScaledToFont(HWND dialog, int width)
+{
+    return MulDiv(width, BaseUnits(dialog).right, DRAWN_UNIT_WIDTH);
 }

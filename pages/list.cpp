@@ -15,6 +15,8 @@
 
 namespace {
 
+// Widths in pixels at the dialogs' font at 96 dpi; they grow with the font,
+// as the page does.
 const struct {
     const char* header;
     int width;
@@ -39,11 +41,12 @@ void RebuildColumns()
     // Last inserted first, so every remembered index still holds.
     for (int i = COLUMN_COUNT - 1; i >= 0; --i)
         ListViewMessage(LVM_DELETECOLUMN, columnIndexes[i], 0);
+    HWND page = GetParent(pluginListView);
     for (int i = 0; i < COLUMN_COUNT; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = COLUMNS[i].width;
+        column.cx = ScaledToFont(page, COLUMNS[i].width);
         column.pszText = const_cast<char*>(COLUMNS[i].header);
         column.iSubItem = i;
         columnIndexes[i] = static_cast<int>(ListViewMessage(LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));

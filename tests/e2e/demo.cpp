@@ -17,13 +17,16 @@ namespace {
 
 std::string pictures;
 int saved;
+int cutTitles;   // column titles of the list page too wide for their columns
 
 // A picture of the window, once what it draws as it opens has reached the
-// screen.
-void Picture(HWND window, const char* caption, const char* picture)
+// screen. A window of a busy thread is not asked to draw again: it could
+// answer only once the thread is free.
+void Picture(HWND window, const char* caption, const char* picture, bool busy = false)
 {
     Sleep(100);
-    if (SaveScreenshotAs(window, pictures + "\\" + picture + ".bmp")) {
+    std::string path = pictures + "\\" + picture + ".bmp";
+    if (busy ? SaveScreenAs(window, path) : SaveScreenshotAs(window, path)) {
         ++saved;
         printf("  %-42s %s.png\n", caption, picture);
     }
@@ -47,6 +50,25 @@ void Visit(WizardDriver& driver, HWND page, int button, const char* caption, con
     Click(page, button);
     if (HWND dialog = Show(driver, caption, picture))
         Click(dialog, close);
+}
+
+// The sample plug-in that takes its time over effOpen, analysed before the
+// one that crashes.
+const char SLOW_PLUGIN[] = "Convolution Reverb.dll";
+
+// The progress page while the slow plug-in is loaded and takes its time:
+// the status line names it and the list holds the DLLs analysed so far. The
+// wizard's thread draws the page itself then and handles no message.
+void PictureScanning(WizardDriver& driver)
+{
+    HWND page = driver.waitFor(PROGRESS);
+    for (DWORD start = GetTickCount(); page && GetTickCount() - start < 60000; Sleep(20)) {
+        if (driver.hasLoaded(SLOW_PLUGIN)) {
+            Picture(page, PROGRESS, "06-progress", true);
+            return;
+        }
+    }
+    printf("  %-42s did not load %s\n", PROGRESS, SLOW_PLUGIN);
 }
 
 // A page of the run, pictured and then ended with its default button.
@@ -78,16 +100,18 @@ void TourEveryPage(const std::string& app)
         Picture(paths, PATHS, "03-search-paths");
         Visit(driver, paths, IDC_PATHS_DEFAULTS, OPTIONS, "04-folder-defaults");
         Visit(driver, paths, IDC_PATHS_RESET, RESET, "05-reset", IDC_RESET_NO);
-        return IDOK;
+        // The scan begins at once.
+        Click(paths, IDOK);
+        PictureScanning(driver);
+        return NO_BUTTON;
     });
-    // The load-error page comes while the progress page is up.
-    plan.on(LOAD_ERROR, [](WizardDriver& driver, HWND error) {
-        Picture(error, LOAD_ERROR, "07-load-error");
-        Show(driver, PROGRESS, "06-progress");
-        return IDOK;
-    });
+    plan.on(LOAD_ERROR, Pictured(LOAD_ERROR, "07-load-error"));
     plan.on(LIST, [](WizardDriver& driver, HWND list) {
         Picture(list, LIST, "08-plugin-list");
+        for (const std::string& title : CutColumnTitles(GetDlgItem(list, IDC_LIST_PLUGINS))) {
+            printf("      column title cut: %s\n", title.c_str());
+            ++cutTitles;
+        }
         Click(list, IDC_LIST_REPORT);
         if (HWND report = Show(driver, REPORT, "08a-other-files")) {
             for (std::string row : ReportRows(report)) {
@@ -168,6 +192,7 @@ int main(int argc, char** argv)
     std::string plugins = root + "\\VST Plug-ins";
     std::string app = root + "\\Ostrel VST Adapter";
     PlantFixture("plain.dll", plugins + "\\Plate Reverb.dll");
+    PlantFixture("slow_open.dll", plugins + "\\" + SLOW_PLUGIN);
     PlantFixture("chunks.dll", plugins + "\\Tape Delay.dll");
     PlantFixture("fault_open.dll", plugins + "\\Unstable Chorus.dll");
     PlantFixture("noentry.dll", plugins + "\\helper.dll");
@@ -193,5 +218,5 @@ int main(int argc, char** argv)
     }
     ClearProgramKeys();
     printf("%d pictures in %s\n", saved, full);
-    return saved == 30 ? 0 : 1;
+    return saved == 30 && cutTitles == 0 ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // The test plug-ins: their file names, what each one reports, and the call
 // log they keep.
 //
-// Every fixture is built from fixture.cpp into <build>/bin/plugins/<name>.dll.
+// Every fixture is built from the pieces plugin.h lists into
+// <build>/bin/plugins/<name>.dll.
 // The effect record a fixture hands out is 88 bytes and ends right before a
 // page that cannot be read, so a host that reads past it faults; effClose
 // releases it, so a host that touches it afterwards faults too.

@@ -209,6 +209,27 @@ std::string ListViewCell(HWND list, int row, int column)
     return text;
 }
 
+std::vector<std::string> CutColumnTitles(HWND list)
+{
+    std::vector<std::string> cut;
+    WindowsMemory remote(list, 4096);
+    char* title = remote.at(sizeof(LVCOLUMNA));
+    for (int i = 0; i < ListViewColumns(list); ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = title;
+        column.cchTextMax = 1024;
+        remote.write(0, &column, sizeof column);
+        SendWaiting(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(remote.at(0)));
+        remote.read(0, &column, sizeof column);
+        char text[1025] = "";
+        remote.read(sizeof column, text, 1024);
+        if (SendWaiting(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(title)) > column.cx)
+            cut.push_back(text);
+    }
+    return cut;
+}
+
 void SelectListViewRow(HWND list, int row)
 {
     WindowsMemory remote(list, sizeof(LVITEMA));

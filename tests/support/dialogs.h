@@ -49,6 +49,8 @@ std::vector<std::string> ListBoxLines(HWND dialog, int id);
 int ListViewRows(HWND list);
 int ListViewColumns(HWND list);
 std::string ListViewCell(HWND list, int row, int column);
+// The column titles that are wider, in the list's font, than their columns.
+std::vector<std::string> CutColumnTitles(HWND list);
 // Selects a row as a click would (selection mark, selected, focused).
 void SelectListViewRow(HWND list, int row);
 // The rows of the list page's "Other files..." report: file, folder and

@@ -149,6 +149,22 @@ SIZE_T WizardDriver::peakWorkingSet() const
     return counters.PeakWorkingSetSize;
 }
 
+bool WizardDriver::hasLoaded(const char* fileName) const
+{
+    HMODULE modules[512];
+    DWORD size = 0;
+    if (!EnumProcessModules(process_.hProcess, modules, sizeof modules, &size))
+        return false;
+    for (DWORD i = 0; i < std::min<DWORD>(size, sizeof modules) / sizeof modules[0]; ++i) {
+        char path[MAX_PATH] = "";
+        GetModuleFileNameExA(process_.hProcess, modules[i], path, sizeof path);
+        const char* name = strrchr(path, '\\');
+        if (name && lstrcmpiA(name + 1, fileName) == 0)
+            return true;
+    }
+    return false;
+}
+
 HWND OpenReport(WizardDriver& driver, HWND listPage)
 {
     Click(listPage, IDC_LIST_REPORT);

@@ -35,6 +35,9 @@ public:
 
     // Peak working set of the program so far, in bytes.
     SIZE_T peakWorkingSet() const;
+    // Whether the program has a DLL of this file name loaded now; nothing
+    // is asked of its threads, which may be busy.
+    bool hasLoaded(const char* fileName) const;
 
 private:
     PROCESS_INFORMATION process_{};

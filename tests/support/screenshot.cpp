@@ -13,6 +13,11 @@ bool SaveScreenshot(HWND window, const char* name)
 bool SaveScreenshotAs(HWND window, const std::string& bmpPath)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    return SaveScreenAs(window, bmpPath);
+}
+
+bool SaveScreenAs(HWND window, const std::string& bmpPath)
+{
     RECT r;
     GetWindowRect(window, &r);
     int width = r.right - r.left, height = r.bottom - r.top;

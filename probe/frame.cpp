@@ -50,15 +50,15 @@ ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, c
     BeginProbeMarker(marker_, path, entryName, newEntry);
     // Every frame of the probe lies below this object. The watchdog's thread
     // is started here, before the notes begin: it is the wizard's own.
-    WatchProbe(pluginName, this);
-    BeginLeftoverWatch(path);
+    WatchProbe(watched_, pluginName, this);
+    BeginLeftoverWatch(path, watched_);
 }
 
 // A library that stays loaded, after a fault or for what it left running,
 // keeps its stand-ins and is known by its code from now on.
 ProbeFrame::~ProbeFrame()
 {
-    StopWatching();
+    StopWatching(watched_);
     LowerExitGuard(exitGuard_);
     if (loaded_ && !released_) {
         CodeRange ranges[64];
@@ -86,9 +86,9 @@ ProbeResult ProbeFrame::probe(PluginRecord* record)
 // it again at its next step.
 void ProbeFrame::step(const char* text, bool runsPlugin)
 {
-    RaiseSkipAgain();
+    RaiseSkipAgain(watched_);
     ProbeStep(marker_, text, runsPlugin);
-    WatchdogStep(text);
+    WatchdogStep(watched_, text);
 }
 
 HMODULE ProbeFrame::loadPlugin(const char* path)
@@ -102,14 +102,14 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
     HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DWORD error = GetLastError();
     loadingThread_ = 0;
-    RaiseSkipAgain();
+    RaiseSkipAgain(watched_);
     if (!library && loadFault_)
         RaiseException(loadFault_, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (library) {
         loaded_ = library;
         NoteProbedLibrary(library);
     }
-    WatchdogLibrary(library);
+    WatchdogLibrary(watched_, library);
     SetLastError(error);
     return library;
 }
@@ -124,8 +124,8 @@ unsigned ProbeFrame::releasePlugin(HMODULE library)
         released_ = true;
         // Its DllMain runs again in here, and may hang like any step.
         FreeLibrary(library);
-        RaiseSkipAgain();
+        RaiseSkipAgain(watched_);
     }
-    WatchdogLibrary(nullptr);
+    WatchdogLibrary(watched_, nullptr);
     return left;
 }

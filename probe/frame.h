@@ -14,6 +14,7 @@
 #include "probe/exits.h"
 #include "probe/marker.h"
 #include "probe/outcome.h"
+#include "probe/watchdog.h"
 
 class ProbeFrame {
 public:
@@ -54,4 +55,5 @@ private:
     volatile DWORD loadFault_ = 0;
     MarkedProbe marker_;
     ExitGuard exitGuard_;
+    WatchedProbe watched_;
 };

@@ -24,6 +24,7 @@ CodeRange libraries[MAX_LIBRARIES];
 int libraryCount;
 bool librariesOverflowed;
 wchar_t pluginFile[MAX_PATH];   // the probed DLL's file name, to know it among them
+WatchedProbe* watchedProbe;     // told where that file is mapped; under tableLock
 
 // Where the plug-in asked its threads to start: for a thread started
 // through a runtime, the system knows only the runtime's start.
@@ -220,8 +221,9 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
     NoteLibrary(notice->base, notice->size);
     if (!RedirectImports(static_cast<HMODULE>(notice->base)))
         RedirectImportsAtEntry(static_cast<HMODULE>(notice->base));
-    if (notice->baseName && IsPluginFile(notice->baseName))
-        WatchdogLibrary(static_cast<HMODULE>(notice->base));
+    SpinLock lock(tableLock);
+    if (watchedProbe && notice->baseName && IsPluginFile(notice->baseName))
+        WatchdogLibrary(*watchedProbe, static_cast<HMODULE>(notice->base));
 }
 
 void ListenToTheLoader()
@@ -811,7 +813,7 @@ extern "C" __attribute__((section(".CRT$XLY"), used)) const PIMAGE_TLS_CALLBACK 
 
 const StandIns LEFTOVER_WATCH = StandInsOf(WATCHES);
 
-void BeginLeftoverWatch(const char* path)
+void BeginLeftoverWatch(const char* path, WatchedProbe& watched)
 {
     ListenToTheLoader();
     const char* name = strrchr(path, '\\');
@@ -824,6 +826,7 @@ void BeginLeftoverWatch(const char* path)
         libraryCount = 0;
         librariesOverflowed = false;
         overflowed = 0;
+        watchedProbe = &watched;
     }
     windowCount = 0;
     windowHook = SetWindowsHookExA(WH_CBT, NoteWindow, nullptr, GetCurrentThreadId());
@@ -840,6 +843,10 @@ void EndLeftoverWatch()
 {
     InterlockedExchange(&recording, 0);
     InterlockedExchange(&notingLibraries, 0);
+    {
+        SpinLock lock(tableLock);
+        watchedProbe = nullptr;
+    }
     if (windowHook)
         UnhookWindowsHookEx(windowHook);
     windowHook = nullptr;

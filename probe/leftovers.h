@@ -24,6 +24,7 @@
 #include <windows.h>
 #include "probe/imports.h"
 #include "probe/kept.h"
+#include "probe/watchdog.h"
 
 enum Leftover : unsigned short {
     LEFT_THREAD = 1,
@@ -44,8 +45,8 @@ enum Leftover : unsigned short {
 extern const StandIns LEFTOVER_WATCH;
 
 // Before the DLL at path is loaded, and after its probe, on the wizard's
-// thread.
-void BeginLeftoverWatch(const char* path);
+// thread. The loader's notices tell watched where the plug-in is mapped.
+void BeginLeftoverWatch(const char* path, WatchedProbe& watched);
 void EndLeftoverWatch();
 // From the DLL's load on, every library mapped is the plug-in's, and its
 // slots are redirected as it is mapped.

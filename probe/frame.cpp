@@ -50,8 +50,8 @@ ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, c
     BeginProbeMarker(marker_, path, entryName, newEntry);
     // Every frame of the probe lies below this object. The watchdog's thread
     // is started here, before the notes begin: it is the wizard's own.
-    WatchProbe(watched_, pluginName, this);
-    BeginLeftoverWatch(path, watched_);
+    WatchProbe(watched_, pluginName, this, notes_);
+    BeginLeftoverWatch(notes_, path, watched_);
 }
 
 // A library that stays loaded, after a fault or for what it left running,
@@ -62,9 +62,9 @@ ProbeFrame::~ProbeFrame()
     LowerExitGuard(exitGuard_);
     if (loaded_ && !released_) {
         CodeRange ranges[64];
-        KeepPlugin(path_, entryName_, ranges, ProbedCode(ranges, 64));
+        KeepPlugin(path_, entryName_, ranges, ProbedCode(notes_, ranges, 64));
     }
-    EndLeftoverWatch();
+    EndLeftoverWatch(notes_);
     EndProbeMarker(marker_);
     underWay = nullptr;
     RestoreFloatingPointState();
@@ -96,7 +96,7 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
     loadFault_ = 0;
     loadingThread_ = GetCurrentThreadId();
     // Its slots lead to the stand-ins before its DllMain runs.
-    BeginLibraryNotes();
+    BeginLibraryNotes(notes_);
     RaiseExitGuard(exitGuard_);
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -107,7 +107,7 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
         RaiseException(loadFault_, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (library) {
         loaded_ = library;
-        NoteProbedLibrary(library);
+        NoteProbedLibrary(notes_, library);
     }
     WatchdogLibrary(watched_, library);
     SetLastError(error);
@@ -117,10 +117,10 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
 unsigned ProbeFrame::releasePlugin(HMODULE library)
 {
     // Decided while the slots still lead to the stand-ins.
-    unsigned left = LeftBehind();
+    unsigned left = LeftBehind(notes_);
     if (!left) {
         LowerExitGuard(exitGuard_);
-        RestoreProbedImports();
+        RestoreProbedImports(notes_);
         released_ = true;
         // Its DllMain runs again in here, and may hang like any step.
         FreeLibrary(library);

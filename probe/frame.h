@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "plugdb/record.h"
 #include "probe/exits.h"
+#include "probe/leftovers.h"
 #include "probe/marker.h"
 #include "probe/outcome.h"
 #include "probe/watchdog.h"
@@ -56,4 +57,5 @@ private:
     MarkedProbe marker_;
     ExitGuard exitGuard_;
     WatchedProbe watched_;
+    LeftoverNotes notes_;
 };

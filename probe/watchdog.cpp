@@ -215,10 +215,10 @@ const int MAX_OWN_WINDOWS = 64;
 
 // The plug-in's windows that can be answered: made on the wizard's thread
 // during the probe, top-level, shown and enabled.
-int AnswerableWindows(HWND* found)
+int AnswerableWindows(const WatchedProbe& probe, HWND* found)
 {
     HWND made[MAX_OWN_WINDOWS];
-    int count = WindowsMadeInProbe(made, MAX_OWN_WINDOWS), answerable = 0;
+    int count = WindowsMadeInProbe(*probe.notes, made, MAX_OWN_WINDOWS), answerable = 0;
     for (int i = 0; i < count; ++i)
         if (IsWindow(made[i]) && GetWindowThreadProcessId(made[i], nullptr) == wizardThreadId
             && !(GetWindowLongA(made[i], GWL_STYLE) & WS_CHILD) && IsWindowVisible(made[i])
@@ -231,21 +231,28 @@ int AnswerableWindows(HWND* found)
 // that can be answered, as a modal one is. A thread in a modal loop (a
 // dialog box, a message box, the system's file dialogs) handles the
 // messages sent to its windows; one that is stuck does not.
-HWND WindowWaitedIn()
+HWND WindowWaitedIn(const WatchedProbe& probe)
 {
     HWND found[MAX_OWN_WINDOWS];
-    int count = AnswerableWindows(found);
+    int count = AnswerableWindows(probe, found);
     DWORD_PTR result;
     if (count && SendMessageTimeoutA(found[count - 1], WM_NULL, 0, 0, SMTO_BLOCK, ANSWER_TIME, &result))
         return found[count - 1];
     return nullptr;
 }
 
+// The same, for the question, which asks while it is up.
+HWND WindowWaitedIn()
+{
+    Reading reading;
+    return reading.probe() ? WindowWaitedIn(*reading.probe()) : nullptr;
+}
+
 // As Cancel or the close box would: then the call that shows them returns.
-void CloseOwnWindows()
+void CloseOwnWindows(const WatchedProbe& probe)
 {
     HWND found[MAX_OWN_WINDOWS];
-    int count = AnswerableWindows(found);
+    int count = AnswerableWindows(probe, found);
     for (int i = count - 1; i >= 0; --i) {
         char className[8] = "";
         GetClassNameA(found[i], className, sizeof className);
@@ -309,12 +316,12 @@ bool SkipHungStep(const WatchedProbe& probe, LONG step, bool waitedIn)
             return true;
         case REDIRECTED_NOW:
             if (waitedIn)
-                CloseOwnWindows();
+                CloseOwnWindows(probe);
             return LeavesStep(probe, step, LEAVE_TIME);
         case REDIRECTED_ON_RETURN: {
             DWORD within = limit > LEAVE_TIME ? limit : LEAVE_TIME;
             if (waitedIn) {
-                CloseOwnWindows();
+                CloseOwnWindows(probe);
                 within = within > CLOSE_TIME ? within : CLOSE_TIME;
             }
             // The system call it waits in ends in its own time: a sleep
@@ -414,7 +421,7 @@ bool Skipped(const Overdue& overdue)
     Reading reading;
     WatchedProbe* probe = reading.probe();
     // The plug-in may have shown its window after the question.
-    return !probe || !Waiting(*probe) || SkipHungStep(*probe, overdue.step, WindowWaitedIn() != nullptr);
+    return !probe || !Waiting(*probe) || SkipHungStep(*probe, overdue.step, WindowWaitedIn(*probe) != nullptr);
 }
 
 // The step asked about gets the time again, from now.
@@ -477,10 +484,11 @@ void StartWatchdog()
 
 } // namespace
 
-void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop)
+void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop, const LeftoverNotes& notes)
 {
     if (!wizardThread)
         StartWatchdog();
+    probe.notes = &notes;
     probe.pluginName = pluginName;
     probe.library = nullptr;
     probe.stackTop = stackTop;

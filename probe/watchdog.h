@@ -24,6 +24,8 @@ enum { DEFAULT_PROBE_TIMEOUT = 15 };
 
 enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 
+struct LeftoverNotes;
+
 // The not-responding window, on the watchdog's thread; the run sets it (the
 // window is one of the pages). While it is null, the watchdog never asks
 // and so never interrupts anything.
@@ -54,6 +56,7 @@ struct WatchedProbe {
     const char* volatile pluginName = "";
     const void* volatile stackTop = nullptr;
     volatile LONG skipRaised = 0;
+    const LeftoverNotes* notes = nullptr;   // the windows the plug-in made
     // The watchdog's thread's own: the step the user was asked about, and
     // the step they chose to wait for, from waitFrom on.
     LONG askedStep = -1;
@@ -64,9 +67,9 @@ struct WatchedProbe {
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
 // first call of a run starts the thread and reads the limit. stackTop lies
 // above every frame of the probe: return addresses into the plug-in are
-// looked for below it. StopWatching returns once the watchdog's thread no
-// longer reads the probe.
-void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop);
+// looked for below it. notes are the frame's, alive while it is watched.
+// StopWatching returns once the watchdog's thread no longer reads the probe.
+void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop, const LeftoverNotes& notes);
 void StopWatching(WatchedProbe& probe);
 
 // The probe's heartbeat: a new step has begun (step is a constant text).

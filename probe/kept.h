@@ -3,6 +3,8 @@
 // theirs to end the process stops only the thread that made it; a thread of
 // theirs that faults is stopped too. Each such deed is noted against the
 // plug-in whose code it came from, for the run to report and mark bad.
+// Process-wide: a kept plug-in's code runs until the process ends, long
+// after the frame of its probe.
 #pragma once
 #include <windows.h>
 

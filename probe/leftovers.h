@@ -41,12 +41,14 @@ enum Leftover : unsigned short {
     LEFT_QUEUED_CALL = 2048,
 };
 
-// The stand-ins that watch the plug-in's registrations, for UseStandIns.
+// The stand-ins that watch the plug-in's registrations, for UseStandIns:
+// process-wide, as a kept plug-in's slots lead to them for good.
 extern const StandIns LEFTOVER_WATCH;
 
-// The live-thread list (every thread of the process, from the program's
-// thread-local storage callbacks) holds this many; more make the look at
-// threads take a snapshot of the system's instead.
+// The live-thread list is process-wide: it holds every thread of the
+// process from its start to its end (the program's thread-local storage
+// callbacks), whoever started it and whenever. It holds this many; more make
+// the look at threads take a snapshot of the system's instead.
 const int MAX_LIVE_THREADS = 4096;
 
 // What one probe's plug-in started, made and registered, held by its frame.

@@ -65,7 +65,10 @@ struct WatchedProbe {
 };
 
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
-// first call of a run starts the thread and reads the limit. stackTop lies
+// first call of a run starts the thread and reads the limit. The thread, its
+// window, the limit and the wizard's thread's handle are process-wide: they
+// are made before the first plug-in is loaded, as a plug-in stuck in its
+// DllMain holds the loader they need. stackTop lies
 // above every frame of the probe: return addresses into the plug-in are
 // looked for below it. notes are the frame's, alive while it is watched.
 // StopWatching returns once the watchdog's thread no longer reads the probe.

@@ -20,8 +20,8 @@ ProbeFrame* volatile underWay;
 } // namespace
 
 // The system's loader catches a fault in a DllMain and fails the load; the
-// fault is noted on its way past, so that the probe can report it as the
-// plug-in's. Only faults count (their codes have the error severity), and
+// fault is noted as it passes this vectored handler, so that the probe can
+// report it as the plug-in's. Only faults count (their codes have the error severity), and
 // the plug-in's request to end the process: a plug-in may throw and catch
 // exceptions of its own in its DllMain. Only the loading thread's own
 // exceptions are looked at, and that thread is the frame's: the frame is
@@ -48,8 +48,9 @@ ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, c
     CopyText(entryName_, entryName);
     underWay = this;
     BeginProbeMarker(marker_, path, entryName, newEntry);
-    // Every frame of the probe lies below this object. The watchdog's thread
-    // is started here, before the notes begin: it is the wizard's own.
+    // Every stack frame of the probe lies below this object. The watchdog's
+    // thread is started here, before the leftover watch begins: it is the
+    // wizard's own thread, not one of the plug-in's.
     WatchProbe(watched_, pluginName, this, notes_);
     BeginLeftoverWatch(notes_, path, watched_);
 }

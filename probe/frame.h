@@ -1,10 +1,10 @@
 // The probe of one DLL, framed by what must come before the plug-in runs and
 // after it has run or faulted, in an order that cannot be broken:
-// - before: the marker for the next start, the watchdog, the notes of what
-//   the plug-in starts;
+// - before: the marker for the next start, the watchdog, the record of what
+//   the plug-in starts and registers (LeftoverNotes);
 // - after: the watchdog stops, a library that stays loaded is kept with its
-//   stand-ins, the notes end, the marker goes, and the floating-point state
-//   is the wizard's again.
+//   stand-ins, that record is closed, the marker goes, and the
+//   floating-point state is the wizard's again.
 // In between, the probe loads the plug-in and releases or keeps it through
 // the frame: nothing is loaded, guarded or released without one.
 #pragma once

@@ -12,8 +12,8 @@ namespace {
 
 // ---- What is noted while a probe runs -----------------------------------
 // The stand-ins run on any thread, the loader's notices inside the loader:
-// the notes of the probe under way, and the live-thread list, are reached
-// under this lock.
+// the LeftoverNotes of the probe under way, and the live-thread list, are
+// reached under this lock.
 volatile LONG tableLock;
 LeftoverNotes* notesUnderWay;   // null between probes
 
@@ -311,7 +311,7 @@ bool ThreadReaches(const LeftoverNotes& notes, DWORD id)
         return true;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL;
-    // Only the look at its context makes the suspension certain.
+    // Suspension is asynchronous: only reading the context makes it certain.
     bool reaches = !GetThreadContext(thread, &context) || InPluginCode(notes, reinterpret_cast<void*>(context.Eip))
                    || StackReaches(notes, thread, context.Esp);
     ResumeThread(thread);
@@ -538,8 +538,9 @@ ULONG WINAPI WatchRemoveVectoredHandler(PVOID added)
 
 // Calls queued to run once (pool work items, simple pool callbacks, APCs)
 // go through the wizard's own code, which notes each until it has run. A
-// call's record is on the heap, not in the notes: it may run after its
-// probe has ended, and then finds no notes to take it out of.
+// call's record is on the heap, not in LeftoverNotes: the call may run
+// after its probe has ended, when there is no probe's table to remove it
+// from.
 struct QueuedCall {
     void* function;
     void* context;

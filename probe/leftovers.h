@@ -48,7 +48,7 @@ extern const StandIns LEFTOVER_WATCH;
 // The live-thread list is process-wide: it holds every thread of the
 // process from its start to its end (the program's thread-local storage
 // callbacks), whoever started it and whenever. It holds this many; more make
-// the look at threads take a snapshot of the system's instead.
+// LeftBehind take a snapshot of the system's threads instead.
 const int MAX_LIVE_THREADS = 4096;
 
 // What one probe's plug-in started, made and registered, held by its frame.

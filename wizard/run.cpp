@@ -49,19 +49,19 @@ HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStar
 
 // What a plug-in kept loaded did since its probe: reported, and its entry
 // and its record on the list marked bad, so that later runs skip it.
-void ReportKeptDeeds()
+void ReportKeptEvents()
 {
-    KeptReport deed;
-    while (TakeKeptDeed(&deed)) {
-        ReportKeptDeed(deed.path, deed.deed == KEPT_CRASHED ? DLL_KEPT_CRASHED : DLL_KEPT_ASKED_TO_EXIT, deed.code);
+    KeptReport event;
+    while (TakeKeptEvent(&event)) {
+        ReportKeptEvent(event.path, event.event == KEPT_CRASHED ? DLL_KEPT_CRASHED : DLL_KEPT_ASKED_TO_EXIT, event.code);
         char keyPath[256];
         CopyText(keyPath, PLUGINS_KEY "\\");
-        AppendText(keyPath, deed.entryName);
+        AppendText(keyPath, event.entryName);
         RegKey entry;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, entry.receive()) == ERROR_SUCCESS)
             WriteDwordValue(entry, "isBad", 1);
         for (PluginRecord& record : PluginList)
-            if (lstrcmpiA(record.FullPath, deed.path) == 0)
+            if (lstrcmpiA(record.FullPath, event.path) == 0)
                 record.isBad = 1;
     }
 }
@@ -125,7 +125,7 @@ void AnalyseFoundDlls()
     FolderListings listings;
     for (char* path : FoundDllList) {
         AnalyseDll(path);
-        ReportKeptDeeds();
+        ReportKeptEvents();
     }
 
     DestroyWindow(progressWindow);
@@ -141,7 +141,7 @@ void SweepUntouched()
 void ConfigurePlugins()
 {
     TraceFailurePoint("User config");
-    ReportKeptDeeds();
+    ReportKeptEvents();
     editSelectedPlugin = 1;
     ShowRunPage(IDD_LIST, DlgListProc);
 }
@@ -153,7 +153,7 @@ bool RegisterPlugins()
     TraceFailurePoint("Calling registration routine");
     bool registered = RegisterAdapter();
     DestroyWindow(notice);
-    ReportKeptDeeds();
+    ReportKeptEvents();
     return registered;
 }
 
@@ -398,7 +398,7 @@ int WizardMain(HINSTANCE instance)
 {
     answerTrap = ShowExceptionPage;
     if (!Trapped([instance] { Run(instance); })) {
-        ReportKeptDeeds();
+        ReportKeptEvents();
         ShowExceptionPage();
     }
     if (pluginLeftLoaded)

@@ -242,37 +242,32 @@ struct DllAnalysis {
 
 enum Decision { PASS_OVER, RECORD_AS_BEFORE, PROBE_DLL };
 
-// The entry's name and key, what it says of the DLL and whether the DLL is
-// probed. A DLL passed over is reported here.
-Decision Decide(DllAnalysis& dll)
+// The entry's name and key; false when there is none (reported here).
+// Without an entry there is nowhere to keep what the probe learns: the DLL
+// is passed over in this run.
+bool OpenEntry(DllAnalysis& dll)
 {
     if (!MakeEntryName(dll.path, dll.entryName)) {
         ReportDll(dll.path, DLL_NO_ENTRY_NAME);
-        return PASS_OVER;
+        return false;
     }
     char keyPath[256];
     CopyText(keyPath, PLUGINS_KEY "\\");
     AppendText(keyPath, dll.entryName);
-
-    // Without an entry there is nowhere to keep what the probe learns: the
-    // DLL is passed over in this run.
     DWORD disposition = 0;
     LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, dll.entry.receive(), &disposition);
     if (status != ERROR_SUCCESS) {
         ReportDll(dll.path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
-        return PASS_OVER;
+        return false;
     }
     dll.created = disposition == REG_CREATED_NEW_KEY;
+    return true;
+}
 
-    ReadDwordValue(dll.entry, "isBad", &dll.storedBad);
-    if (dll.storedBad && !WizardOptions.rescanFailed) {
-        WriteDwordValue(dll.entry, "touch", 1);
-        const char* recovered = RecoveredPluginPath();
-        bool endedWizard = recovered && lstrcmpiA(recovered, dll.path) == 0;
-        ReportDll(dll.path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
-        return PASS_OVER;
-    }
-
+// A known plug-in's record as the entry holds it; a new one's from the
+// defaults.
+void ReadStoredRecord(DllAnalysis& dll)
+{
     PluginRecord& record = dll.record;
     if (!dll.created) {
         TraceFailurePoint("Reading VST data from registry");
@@ -284,7 +279,25 @@ Decision Decide(DllAnalysis& dll)
         record = DefaultRecord;
         record.isNew = 1;
     }
+}
 
+// The entry, what it says of the DLL and whether the DLL is probed. A DLL
+// passed over is reported here.
+Decision Decide(DllAnalysis& dll)
+{
+    if (!OpenEntry(dll))
+        return PASS_OVER;
+
+    ReadDwordValue(dll.entry, "isBad", &dll.storedBad);
+    if (dll.storedBad && !WizardOptions.rescanFailed) {
+        WriteDwordValue(dll.entry, "touch", 1);
+        const char* recovered = RecoveredPluginPath();
+        bool endedWizard = recovered && lstrcmpiA(recovered, dll.path) == 0;
+        ReportDll(dll.path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
+        return PASS_OVER;
+    }
+
+    ReadStoredRecord(dll);
     if (!WizardOptions.rescanExisting && !dll.storedBad && !dll.created) {
         TraceFailurePoint("Setting touch flag");
         WriteNumber(dll.entry, &dll.stored, "touch", 1);

@@ -39,7 +39,7 @@ void Intercept(const void* caller)
     int plugin = KeptPluginAt(caller);
     if (plugin < 0)
         return;
-    NoteKeptDeed(plugin, KEPT_ASKED_TO_EXIT, 0);
+    NoteKeptEvent(plugin, KEPT_ASKED_TO_EXIT, 0);
     if (GetCurrentThreadId() == wizardThread)
         RaiseExited();
     ExitThread(0);

@@ -20,7 +20,8 @@
 #include <windows.h>
 #include "probe/imports.h"
 
-// The stand-ins, for RedirectImports.
+// The stand-ins, for UseStandIns: process-wide, as a kept plug-in's slots
+// lead to them for good.
 extern const StandIns EXIT_GUARD;
 
 // One probe's guard, held by its frame.

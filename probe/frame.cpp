@@ -20,8 +20,8 @@ ProbeFrame* volatile underWay;
 } // namespace
 
 // The system's loader catches a fault in a DllMain and fails the load; the
-// fault is noted on its way past, so that the probe can report it as the
-// plug-in's. Only faults count (their codes have the error severity), and
+// fault is noted as it passes this vectored handler, so that the probe can
+// report it as the plug-in's. Only faults count (their codes have the error severity), and
 // the plug-in's request to end the process: a plug-in may throw and catch
 // exceptions of its own in its DllMain. Only the loading thread's own
 // exceptions are looked at, and that thread is the frame's: the frame is
@@ -48,23 +48,24 @@ ProbeFrame::ProbeFrame(const char* path, const char* entryName, bool newEntry, c
     CopyText(entryName_, entryName);
     underWay = this;
     BeginProbeMarker(marker_, path, entryName, newEntry);
-    // Every frame of the probe lies below this object. The watchdog's thread
-    // is started here, before the notes begin: it is the wizard's own.
-    WatchProbe(pluginName, this);
-    BeginLeftoverWatch(path);
+    // Every stack frame of the probe lies below this object. The watchdog's
+    // thread is started here, before the leftover watch begins: it is the
+    // wizard's own thread, not one of the plug-in's.
+    WatchProbe(watched_, pluginName, this, notes_);
+    BeginLeftoverWatch(notes_, path, watched_);
 }
 
 // A library that stays loaded, after a fault or for what it left running,
 // keeps its stand-ins and is known by its code from now on.
 ProbeFrame::~ProbeFrame()
 {
-    StopWatching();
+    StopWatching(watched_);
     LowerExitGuard(exitGuard_);
     if (loaded_ && !released_) {
         CodeRange ranges[64];
-        KeepPlugin(path_, entryName_, ranges, ProbedCode(ranges, 64));
+        KeepPlugin(path_, entryName_, ranges, ProbedCode(notes_, ranges, 64));
     }
-    EndLeftoverWatch();
+    EndLeftoverWatch(notes_);
     EndProbeMarker(marker_);
     underWay = nullptr;
     RestoreFloatingPointState();
@@ -86,9 +87,9 @@ ProbeResult ProbeFrame::probe(PluginRecord* record)
 // it again at its next step.
 void ProbeFrame::step(const char* text, bool runsPlugin)
 {
-    RaiseSkipAgain();
+    RaiseSkipAgain(watched_);
     ProbeStep(marker_, text, runsPlugin);
-    WatchdogStep(text);
+    WatchdogStep(watched_, text);
 }
 
 HMODULE ProbeFrame::loadPlugin(const char* path)
@@ -96,20 +97,20 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
     loadFault_ = 0;
     loadingThread_ = GetCurrentThreadId();
     // Its slots lead to the stand-ins before its DllMain runs.
-    BeginLibraryNotes();
+    BeginLibraryNotes(notes_);
     RaiseExitGuard(exitGuard_);
     // As hosts do: DLLs the plug-in needs from its own folder are found there.
     HMODULE library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     DWORD error = GetLastError();
     loadingThread_ = 0;
-    RaiseSkipAgain();
+    RaiseSkipAgain(watched_);
     if (!library && loadFault_)
         RaiseException(loadFault_, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (library) {
         loaded_ = library;
-        NoteProbedLibrary(library);
+        NoteProbedLibrary(notes_, library);
     }
-    WatchdogLibrary(library);
+    WatchdogLibrary(watched_, library);
     SetLastError(error);
     return library;
 }
@@ -117,15 +118,15 @@ HMODULE ProbeFrame::loadPlugin(const char* path)
 unsigned ProbeFrame::releasePlugin(HMODULE library)
 {
     // Decided while the slots still lead to the stand-ins.
-    unsigned left = LeftBehind();
+    unsigned left = LeftBehind(notes_);
     if (!left) {
         LowerExitGuard(exitGuard_);
-        RestoreProbedImports();
+        RestoreProbedImports(notes_);
         released_ = true;
         // Its DllMain runs again in here, and may hang like any step.
         FreeLibrary(library);
-        RaiseSkipAgain();
+        RaiseSkipAgain(watched_);
     }
-    WatchdogLibrary(nullptr);
+    WatchdogLibrary(watched_, nullptr);
     return left;
 }

@@ -1,10 +1,10 @@
 // The probe of one DLL, framed by what must come before the plug-in runs and
 // after it has run or faulted, in an order that cannot be broken:
-// - before: the marker for the next start, the watchdog, the notes of what
-//   the plug-in starts;
+// - before: the marker for the next start, the watchdog, the record of what
+//   the plug-in starts and registers (LeftoverNotes);
 // - after: the watchdog stops, a library that stays loaded is kept with its
-//   stand-ins, the notes end, the marker goes, and the floating-point state
-//   is the wizard's again.
+//   stand-ins, that record is closed, the marker goes, and the
+//   floating-point state is the wizard's again.
 // In between, the probe loads the plug-in and releases or keeps it through
 // the frame: nothing is loaded, guarded or released without one.
 #pragma once
@@ -12,8 +12,10 @@
 #include "base/text.h"
 #include "plugdb/record.h"
 #include "probe/exits.h"
+#include "probe/leftovers.h"
 #include "probe/marker.h"
 #include "probe/outcome.h"
+#include "probe/watchdog.h"
 
 class ProbeFrame {
 public:
@@ -54,4 +56,6 @@ private:
     volatile DWORD loadFault_ = 0;
     MarkedProbe marker_;
     ExitGuard exitGuard_;
+    WatchedProbe watched_;
+    LeftoverNotes notes_;
 };

@@ -16,7 +16,7 @@ struct Patch {
 struct Patched {
     ULONG_PTR base, size;
     std::vector<Patch> patches;
-    bool whole;     // every slot was found bound: nothing is left to redirect
+    bool allBound;  // every slot was found bound: nothing is left to redirect
 };
 
 // Stand-ins run on any thread, some inside the loader.
@@ -338,7 +338,7 @@ bool RedirectImports(HMODULE module)
     Patched* library = Entry(module);
     if (!library)
         return true;
-    if (library->whole)
+    if (library->allBound)
         return true;
     auto* base = reinterpret_cast<BYTE*>(module);
     std::vector<Patch> plan;
@@ -354,9 +354,9 @@ bool RedirectImports(HMODULE module)
             unbound = true;
         }
     }
-    library->whole = !unbound;
+    library->allBound = !unbound;
     if (plan.empty())
-        return library->whole;
+        return library->allBound;
     // The originals are known before any slot leads to a stand-in.
     {
         SpinLock lock(patchLock);
@@ -364,7 +364,7 @@ bool RedirectImports(HMODULE module)
     }
     for (const Patch& patch : plan)
         WriteSlot(patch.slot, patch.original, const_cast<void*>(patch.standIn));
-    return library->whole;
+    return library->allBound;
 }
 
 void RestoreImports(HMODULE module)

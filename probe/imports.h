@@ -4,6 +4,8 @@
 // their code asks of the system on its own behalf (ending the process,
 // starting a thread, registering a callback) passes through the wizard
 // first. A plug-in kept loaded keeps its stand-ins for good.
+// Process-wide: a library's slots stay redirected for as long as it is
+// loaded, which may outlast its probe, and stand-ins run on any thread.
 #pragma once
 #include <windows.h>
 #include <cstddef>
@@ -30,7 +32,8 @@ struct StandIns {
 
 template <size_t N> constexpr StandIns StandInsOf(const StandIn (&table)[N]) { return {table, N}; }
 
-// The stand-ins every redirection uses, given once before the first.
+// The stand-ins every redirection uses, given once before the first:
+// process-wide, as the slots of a kept plug-in lead to them for good.
 void UseStandIns(std::initializer_list<StandIns> tables);
 
 // Points every slot of library that imports one of the stand-ins' functions

@@ -11,7 +11,7 @@ struct Kept {
     char path[PATH_TEXT_SIZE];
     char entryName[10];
     int firstRange, rangeCount;
-    volatile LONG deeds;    // KeptDeed bits not yet taken
+    volatile LONG events;   // KeptEvent bits not yet taken
     DWORD code;
 };
 
@@ -22,7 +22,7 @@ volatile LONG keptLock;
 // Never destroyed: a kept plug-in's thread may still run after the
 // program's own destructors.
 std::vector<Kept*>& kept = *new std::vector<Kept*>;
-volatile LONG untaken;      // deeds noted and not yet taken, so that a look costs nothing
+volatile LONG untaken;      // events noted and not yet taken: TakeKeptEvent needs no lock while there are none
 std::vector<CodeRange>& ranges = *new std::vector<CodeRange>;
 DWORD wizardThread;
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter;
@@ -37,7 +37,7 @@ LONG WINAPI StopFaultingThread(EXCEPTION_POINTERS* pointers)
         if (plugin < 0)
             plugin = KeptPluginAt(ThreadStartAddress(GetCurrentThread()));
         if (plugin >= 0) {
-            NoteKeptDeed(plugin, KEPT_CRASHED, pointers->ExceptionRecord->ExceptionCode);
+            NoteKeptEvent(plugin, KEPT_CRASHED, pointers->ExceptionRecord->ExceptionCode);
             ExitThread(0);
         }
     }
@@ -83,31 +83,31 @@ int KeptPluginAt(const void* address)
     return -1;
 }
 
-void NoteKeptDeed(int plugin, KeptDeed deed, DWORD code)
+void NoteKeptEvent(int plugin, KeptEvent event, DWORD code)
 {
     SpinLock lock(keptLock);
     if (plugin < 0 || plugin >= static_cast<int>(kept.size()))
         return;
-    if (deed == KEPT_CRASHED)
+    if (event == KEPT_CRASHED)
         kept[plugin]->code = code;
-    if (!(kept[plugin]->deeds & deed))
+    if (!(kept[plugin]->events & event))
         ++untaken;
-    kept[plugin]->deeds |= deed;
+    kept[plugin]->events |= event;
 }
 
-bool TakeKeptDeed(KeptReport* report)
+bool TakeKeptEvent(KeptReport* report)
 {
     if (!untaken)
         return false;
     SpinLock lock(keptLock);
     for (Kept* plugin : kept) {
-        LONG deeds = plugin->deeds;
-        if (!deeds)
+        LONG events = plugin->events;
+        if (!events)
             continue;
-        KeptDeed deed = (deeds & KEPT_CRASHED) ? KEPT_CRASHED : KEPT_ASKED_TO_EXIT;
-        plugin->deeds &= ~deed;
+        KeptEvent event = (events & KEPT_CRASHED) ? KEPT_CRASHED : KEPT_ASKED_TO_EXIT;
+        plugin->events &= ~event;
         --untaken;
-        *report = {plugin->path, plugin->entryName, deed, plugin->code};
+        *report = {plugin->path, plugin->entryName, event, plugin->code};
         return true;
     }
     return false;

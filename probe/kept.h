@@ -1,8 +1,10 @@
 // Plug-ins kept loaded after their probe, because their code can still run.
 // Their import slots keep the stand-ins for good, so that a request of
 // theirs to end the process stops only the thread that made it; a thread of
-// theirs that faults is stopped too. Each such deed is noted against the
+// theirs that faults is stopped too. Each such event is noted against the
 // plug-in whose code it came from, for the run to report and mark bad.
+// Process-wide: a kept plug-in's code runs until the process ends, long
+// after the frame of its probe.
 #pragma once
 #include <windows.h>
 
@@ -12,7 +14,7 @@ struct CodeRange {
     ULONG_PTR base, size;
 };
 
-enum KeptDeed : unsigned char {
+enum KeptEvent : unsigned char {
     KEPT_ASKED_TO_EXIT = 1,
     KEPT_CRASHED = 2,
 };
@@ -20,7 +22,7 @@ enum KeptDeed : unsigned char {
 struct KeptReport {
     const char* path;           // the DLL's full path, as the probe had it
     const char* entryName;      // its entry under "Plug-Ins"
-    KeptDeed deed;
+    KeptEvent event;
     DWORD code;                 // KEPT_CRASHED: the exception's code
 };
 
@@ -32,7 +34,7 @@ void KeepPlugin(const char* path, const char* entryName, const CodeRange* ranges
 void ForgetKeptCode(const void* base);
 // The kept plug-in whose code holds address; -1 for none. Any thread.
 int KeptPluginAt(const void* address);
-// Any thread: the kept plug-in did what deed says.
-void NoteKeptDeed(int plugin, KeptDeed deed, DWORD code);
-// A deed not yet taken, on the wizard's thread; false when there is none.
-bool TakeKeptDeed(KeptReport* report);
+// Any thread: the kept plug-in did what event says.
+void NoteKeptEvent(int plugin, KeptEvent event, DWORD code);
+// An event not yet taken, on the wizard's thread; false when there is none.
+bool TakeKeptEvent(KeptReport* report);

@@ -11,52 +11,22 @@
 namespace {
 
 // ---- What is noted while a probe runs -----------------------------------
-// The stand-ins run on any thread, the loader's notices inside the loader.
+// The stand-ins run on any thread, the loader's notices inside the loader:
+// the LeftoverNotes of the probe under way, and the live-thread list, are
+// reached under this lock.
 volatile LONG tableLock;
+LeftoverNotes* notesUnderWay;   // null between probes
 
-volatile LONG recording;        // the probe's notes are being taken
-volatile LONG notingLibraries;  // from the DLL's load on
-volatile LONG overflowed;       // kinds that did not fit their table: kept to be safe
-
-// The libraries the probe brought in, from the system's load notices.
-const int MAX_LIBRARIES = 64;
-CodeRange libraries[MAX_LIBRARIES];
-int libraryCount;
-bool librariesOverflowed;
-wchar_t pluginFile[MAX_PATH];   // the probed DLL's file name, to know it among them
-
-// Where the plug-in asked its threads to start: for a thread started
-// through a runtime, the system knows only the runtime's start.
-const int MAX_THREADS = 256;
-struct ThreadNote {
-    DWORD id;
-    void* start;
-};
-ThreadNote threads[MAX_THREADS];
-int threadCount;
-
-const int MAX_WINDOWS = 256;
-HWND windows[MAX_WINDOWS];  // the CBT hook runs on the wizard's thread only
-int windowCount;
-HHOOK windowHook;
-
-// Registrations made through the plug-in's slots, until taken back.
-const int MAX_REGISTRATIONS = 1024;
-struct Registration {
-    unsigned short kind;    // a Leftover bit
-    bool wide;              // a class registered with the W call
-    void* owner;            // timer: its window or queue; class: its instance
-    UINT_PTR key;           // what the plug-in takes it back by
-    void* code;             // the callback (the class's procedure)
-};
-Registration registrations[MAX_REGISTRATIONS];
-int registrationCount;
+using Registration = LeftoverNotes::Registration;
 
 void Note(const Registration& registration)
 {
-    if (!recording)
-        return;
     SpinLock lock(tableLock);
+    LeftoverNotes* notes = notesUnderWay;
+    if (!notes)
+        return;
+    Registration* registrations = notes->registrations;
+    int& registrationCount = notes->registrationCount;
     for (int i = 0; i < registrationCount; ++i) {
         Registration& known = registrations[i];
         if (known.kind == registration.kind && known.owner == registration.owner && known.key == registration.key) {
@@ -64,15 +34,20 @@ void Note(const Registration& registration)
             return;
         }
     }
-    if (registrationCount < MAX_REGISTRATIONS)
+    if (registrationCount < LeftoverNotes::MAX_REGISTRATIONS)
         registrations[registrationCount++] = registration;
     else
-        InterlockedOr(&overflowed, registration.kind);
+        InterlockedOr(&notes->overflowed, registration.kind);
 }
 
 void Forget(unsigned short kind, void* owner, UINT_PTR key)
 {
     SpinLock lock(tableLock);
+    LeftoverNotes* notes = notesUnderWay;
+    if (!notes)
+        return;
+    Registration* registrations = notes->registrations;
+    int& registrationCount = notes->registrationCount;
     for (int i = 0; i < registrationCount; ++i)
         if (registrations[i].kind == kind && registrations[i].owner == owner && registrations[i].key == key) {
             registrations[i] = registrations[--registrationCount];
@@ -83,6 +58,11 @@ void Forget(unsigned short kind, void* owner, UINT_PTR key)
 void ForgetOwned(unsigned short kind, void* owner)
 {
     SpinLock lock(tableLock);
+    LeftoverNotes* notes = notesUnderWay;
+    if (!notes)
+        return;
+    Registration* registrations = notes->registrations;
+    int& registrationCount = notes->registrationCount;
     for (int i = registrationCount; i-- > 0;)
         if (registrations[i].kind == kind && registrations[i].owner == owner)
             registrations[i] = registrations[--registrationCount];
@@ -90,23 +70,23 @@ void ForgetOwned(unsigned short kind, void* owner)
 
 void NoteThread(DWORD id, void* start)
 {
-    if (!recording)
-        return;
     SpinLock lock(tableLock);
-    for (int i = 0; i < threadCount; ++i)
-        if (threads[i].id == id) {
-            threads[i].start = start;
+    LeftoverNotes* notes = notesUnderWay;
+    if (!notes)
+        return;
+    for (int i = 0; i < notes->threadCount; ++i)
+        if (notes->threads[i].id == id) {
+            notes->threads[i].start = start;
             return;
         }
-    if (threadCount < MAX_THREADS)
-        threads[threadCount++] = {id, start};
+    if (notes->threadCount < LeftoverNotes::MAX_THREADS)
+        notes->threads[notes->threadCount++] = {id, start};
 }
 
 // Every thread of the process but the first, from its start to its end:
 // the loader calls the callbacks of the program's thread-local storage for
 // each. Cheaper to walk than a snapshot of the system's threads, which is
 // taken only once more threads ran at once than this holds.
-const int MAX_LIVE_THREADS = 4096;
 DWORD liveThreads[MAX_LIVE_THREADS];
 int liveThreadCount;
 bool liveThreadsOverflowed;
@@ -135,20 +115,23 @@ void NTAPI ThreadNotice(PVOID, DWORD reason, PVOID)
         return;
     ForgetLiveThread(id);
     // Its id may be given to a new thread.
-    for (int i = 0; i < threadCount; ++i)
-        if (threads[i].id == id) {
-            threads[i] = threads[--threadCount];
+    LeftoverNotes* notes = notesUnderWay;
+    for (int i = 0; notes && i < notes->threadCount; ++i)
+        if (notes->threads[i].id == id) {
+            notes->threads[i] = notes->threads[--notes->threadCount];
             return;
         }
 }
 
+// On the wizard's thread, which also sets and clears the pointer.
 LRESULT CALLBACK NoteWindow(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && recording) {
-        if (windowCount < MAX_WINDOWS)
-            windows[windowCount++] = reinterpret_cast<HWND>(wParam);
+    LeftoverNotes* notes = notesUnderWay;
+    if (code == HCBT_CREATEWND && notes) {
+        if (notes->windowCount < LeftoverNotes::MAX_WINDOWS)
+            notes->windows[notes->windowCount++] = reinterpret_cast<HWND>(wParam);
         else
-            InterlockedOr(&overflowed, LEFT_WINDOW);
+            InterlockedOr(&notes->overflowed, LEFT_WINDOW);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -169,33 +152,34 @@ struct LibraryNotice {
 const ULONG LIBRARY_LOADED = 1;
 const ULONG LIBRARY_UNLOADED = 2;
 
-bool IsPluginFile(const CountedText* name)
+bool IsPluginFile(const LeftoverNotes& notes, const CountedText* name)
 {
     size_t length = name->length / sizeof(wchar_t);
-    return length == wcslen(pluginFile) && _wcsnicmp(name->text, pluginFile, length) == 0;
+    return length == wcslen(notes.pluginFile) && _wcsnicmp(name->text, notes.pluginFile, length) == 0;
 }
 
-bool NoteLibrary(const void* base, ULONG size)
+// Under the table lock: a thread of the plug-in's may load a library
+// meanwhile.
+void NoteLibrary(LeftoverNotes& notes, const void* base, ULONG size)
 {
-    SpinLock lock(tableLock);   // a thread of the plug-in's may load a library meanwhile
     auto at = reinterpret_cast<ULONG_PTR>(base);
-    for (int i = 0; i < libraryCount; ++i)
-        if (libraries[i].base == at)
-            return false;
-    if (libraryCount < MAX_LIBRARIES)
-        libraries[libraryCount++] = {at, size};
+    for (int i = 0; i < notes.libraryCount; ++i)
+        if (notes.libraries[i].base == at)
+            return;
+    if (notes.libraryCount < LeftoverNotes::MAX_LIBRARIES)
+        notes.libraries[notes.libraryCount++] = {at, size};
     else
-        librariesOverflowed = true;
-    return true;
+        notes.librariesOverflowed = true;
 }
 
 // Gone from the process (a load that failed takes back what it brought in).
 void ForgetLibrary(const void* base)
 {
     SpinLock lock(tableLock);
-    for (int i = 0; i < libraryCount; ++i)
-        if (libraries[i].base == reinterpret_cast<ULONG_PTR>(base)) {
-            libraries[i] = libraries[--libraryCount];
+    LeftoverNotes* notes = notesUnderWay;
+    for (int i = 0; notes && i < notes->libraryCount; ++i)
+        if (notes->libraries[i].base == reinterpret_cast<ULONG_PTR>(base)) {
+            notes->libraries[i] = notes->libraries[--notes->libraryCount];
             return;
         }
 }
@@ -215,13 +199,19 @@ void CALLBACK LibraryNoticed(ULONG reason, const LibraryNotice* notice, void*)
         ForgetKeptCode(notice->base);
         return;
     }
-    if (reason != LIBRARY_LOADED || !recording || !notingLibraries)
+    if (reason != LIBRARY_LOADED)
         return;
-    NoteLibrary(notice->base, notice->size);
+    {
+        SpinLock lock(tableLock);
+        LeftoverNotes* notes = notesUnderWay;
+        if (!notes || !notes->notingLibraries)
+            return;
+        NoteLibrary(*notes, notice->base, notice->size);
+        if (notice->baseName && IsPluginFile(*notes, notice->baseName))
+            WatchdogLibrary(*notes->watched, static_cast<HMODULE>(notice->base));
+    }
     if (!RedirectImports(static_cast<HMODULE>(notice->base)))
         RedirectImportsAtEntry(static_cast<HMODULE>(notice->base));
-    if (notice->baseName && IsPluginFile(notice->baseName))
-        WatchdogLibrary(static_cast<HMODULE>(notice->base));
 }
 
 void ListenToTheLoader()
@@ -238,15 +228,15 @@ void ListenToTheLoader()
         listen(0, reinterpret_cast<void*>(LibraryNoticed), nullptr, &cookie);
 }
 
-bool InPluginCode(const void* address)
+bool InPluginCode(const LeftoverNotes& notes, const void* address)
 {
     auto at = reinterpret_cast<ULONG_PTR>(address);
     if (!at)
         return false;
-    for (int i = 0; i < libraryCount; ++i)
-        if (at - libraries[i].base < libraries[i].size)
+    for (int i = 0; i < notes.libraryCount; ++i)
+        if (at - notes.libraries[i].base < notes.libraries[i].size)
             return true;
-    if (!librariesOverflowed)
+    if (!notes.librariesOverflowed)
         return false;
     // Not all of them were noted: any library but the program counts.
     MEMORY_BASIC_INFORMATION memory;
@@ -269,7 +259,7 @@ const ULONG_PTR STACK_LOOK = 1024 * 1024;
 // Whether any word from the stack pointer to the stack's base points into
 // the plug-in: a return address or a pointer to its data in a live frame.
 // A stack that cannot be read counts as reaching it.
-bool StackReaches(HANDLE thread, DWORD esp)
+bool StackReaches(const LeftoverNotes& notes, HANDLE thread, DWORD esp)
 {
     NT_TIB* tib = ThreadInformationBlock(thread);
     if (!tib)
@@ -284,17 +274,17 @@ bool StackReaches(HANDLE thread, DWORD esp)
     if (end - esp > STACK_LOOK)
         end = esp + STACK_LOOK;
     for (auto* word = reinterpret_cast<void* const*>(esp & ~3u); reinterpret_cast<ULONG_PTR>(word + 1) <= end; ++word)
-        if (InPluginCode(*word))
+        if (InPluginCode(notes, *word))
             return true;
     return false;
 }
 
-void* NotedStart(DWORD id)
+void* NotedStart(const LeftoverNotes& notes, DWORD id)
 {
     SpinLock lock(tableLock);
-    for (int i = 0; i < threadCount; ++i)
-        if (threads[i].id == id)
-            return threads[i].start;
+    for (int i = 0; i < notes.threadCount; ++i)
+        if (notes.threads[i].id == id)
+            return notes.threads[i].start;
     return nullptr;
 }
 
@@ -303,7 +293,7 @@ void* NotedStart(DWORD id)
 // plug-in; one that cannot be stopped and
 // looked at does. Threads started in the program's own code are the
 // wizard's (the watchdog) and are left alone.
-bool ThreadReaches(DWORD id)
+bool ThreadReaches(const LeftoverNotes& notes, DWORD id)
 {
     KernelHandle thread(OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, id));
     DWORD exitCode = 0;
@@ -315,22 +305,22 @@ bool ThreadReaches(DWORD id)
     void* start = ThreadStartAddress(thread);
     if (InProgram(start))
         return false;
-    if (InPluginCode(start) || InPluginCode(NotedStart(id)))
+    if (InPluginCode(notes, start) || InPluginCode(notes, NotedStart(notes, id)))
         return true;
     if (SuspendThread(thread) == static_cast<DWORD>(-1))
         return true;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL;
-    // Only the look at its context makes the suspension certain.
-    bool reaches = !GetThreadContext(thread, &context) || InPluginCode(reinterpret_cast<void*>(context.Eip))
-                   || StackReaches(thread, context.Esp);
+    // Suspension is asynchronous: only reading the context makes it certain.
+    bool reaches = !GetThreadContext(thread, &context) || InPluginCode(notes, reinterpret_cast<void*>(context.Eip))
+                   || StackReaches(notes, thread, context.Esp);
     ResumeThread(thread);
     return reaches;
 }
 
 // Every thread of the process: a thread pool's may have been there before
 // the probe and run the plug-in's callback now.
-bool SnapshotThreadReaches()
+bool SnapshotThreadReaches(const LeftoverNotes& notes)
 {
     KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snapshot.isOpen())
@@ -339,16 +329,16 @@ bool SnapshotThreadReaches()
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
         if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId()
-            && ThreadReaches(entry.th32ThreadID))
+            && ThreadReaches(notes, entry.th32ThreadID))
             return true;
     return false;
 }
 
 // The threads the loader has told of, and those the plug-in started that
 // may not have begun to run yet.
-bool AnyThreadReaches()
+bool AnyThreadReaches(LeftoverNotes& notes)
 {
-    static DWORD ids[MAX_LIVE_THREADS + MAX_THREADS];
+    DWORD* ids = notes.threadIds;
     int count;
     {
         SpinLock lock(tableLock);
@@ -356,21 +346,21 @@ bool AnyThreadReaches()
             count = -1;
         } else {
             memcpy(ids, liveThreads, (count = liveThreadCount) * sizeof *ids);
-            for (int i = 0; i < threadCount; ++i)
-                ids[count++] = threads[i].id;
+            for (int i = 0; i < notes.threadCount; ++i)
+                ids[count++] = notes.threads[i].id;
         }
     }
     if (count < 0)
-        return SnapshotThreadReaches();
+        return SnapshotThreadReaches(notes);
     for (int i = 0; i < count; ++i)
-        if (ids[i] != GetCurrentThreadId() && ThreadReaches(ids[i]))
+        if (ids[i] != GetCurrentThreadId() && ThreadReaches(notes, ids[i]))
             return true;
     return false;
 }
 
 // ---- Windows ------------------------------------------------------------
 
-bool WindowReaches(HWND window)
+bool WindowReaches(const LeftoverNotes& notes, HWND window)
 {
     DWORD process = 0;
     if (!IsWindow(window) || !GetWindowThreadProcessId(window, &process) || process != GetCurrentProcessId())
@@ -380,18 +370,19 @@ bool WindowReaches(HWND window)
     bool wide = IsWindowUnicode(window);
     auto procedure = wide ? GetWindowLongPtrW(window, GWLP_WNDPROC) : GetWindowLongPtrA(window, GWLP_WNDPROC);
     auto classProcedure = wide ? GetClassLongPtrW(window, GCLP_WNDPROC) : GetClassLongPtrA(window, GCLP_WNDPROC);
-    if (InPluginCode(reinterpret_cast<void*>(procedure)) || InPluginCode(reinterpret_cast<void*>(classProcedure)))
+    if (InPluginCode(notes, reinterpret_cast<void*>(procedure))
+        || InPluginCode(notes, reinterpret_cast<void*>(classProcedure)))
         return true;
     char className[8];
     if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0)
         return false;
     auto dialogProcedure = wide ? GetWindowLongPtrW(window, DWLP_DLGPROC) : GetWindowLongPtrA(window, DWLP_DLGPROC);
-    return InPluginCode(reinterpret_cast<void*>(dialogProcedure));
+    return InPluginCode(notes, reinterpret_cast<void*>(dialogProcedure));
 }
 
 // ---- Registrations ------------------------------------------------------
 
-bool ClassReaches(const Registration& registration)
+bool ClassReaches(const LeftoverNotes& notes, const Registration& registration)
 {
     auto instance = static_cast<HINSTANCE>(registration.owner);
     auto atom = reinterpret_cast<LPCSTR>(registration.key);
@@ -399,32 +390,32 @@ bool ClassReaches(const Registration& registration)
         WNDCLASSEXW found{};
         found.cbSize = sizeof found;
         return GetClassInfoExW(instance, reinterpret_cast<LPCWSTR>(atom), &found)
-               && InPluginCode(reinterpret_cast<void*>(found.lpfnWndProc));
+               && InPluginCode(notes, reinterpret_cast<void*>(found.lpfnWndProc));
     }
     WNDCLASSEXA found{};
     found.cbSize = sizeof found;
-    return GetClassInfoExA(instance, atom, &found) && InPluginCode(reinterpret_cast<void*>(found.lpfnWndProc));
+    return GetClassInfoExA(instance, atom, &found) && InPluginCode(notes, reinterpret_cast<void*>(found.lpfnWndProc));
 }
 
-bool RegistrationReaches(const Registration& registration)
+bool RegistrationReaches(const LeftoverNotes& notes, const Registration& registration)
 {
     switch (registration.kind) {
     case LEFT_CLASS:
-        return ClassReaches(registration);
+        return ClassReaches(notes, registration);
     case LEFT_TIMER:
         // A window's timers go with the window.
         if (registration.owner && !IsWindow(static_cast<HWND>(registration.owner)))
             return false;
         break;
     }
-    return InPluginCode(registration.code);
+    return InPluginCode(notes, registration.code);
 }
 
-bool FilterReaches()
+bool FilterReaches(const LeftoverNotes& notes)
 {
     LPTOP_LEVEL_EXCEPTION_FILTER filter = SetUnhandledExceptionFilter(nullptr);
     SetUnhandledExceptionFilter(filter);
-    return InPluginCode(reinterpret_cast<void*>(filter));
+    return InPluginCode(notes, reinterpret_cast<void*>(filter));
 }
 
 // ---- The stand-ins --------------------------------------------------------
@@ -546,7 +537,10 @@ ULONG WINAPI WatchRemoveVectoredHandler(PVOID added)
 }
 
 // Calls queued to run once (pool work items, simple pool callbacks, APCs)
-// go through the wizard's own code, which notes each until it has run.
+// go through the wizard's own code, which notes each until it has run. A
+// call's record is on the heap, not in LeftoverNotes: the call may run
+// after its probe has ended, when there is no probe's table to remove it
+// from.
 struct QueuedCall {
     void* function;
     void* context;
@@ -811,93 +805,88 @@ extern "C" __attribute__((section(".CRT$XLY"), used)) const PIMAGE_TLS_CALLBACK 
 
 const StandIns LEFTOVER_WATCH = StandInsOf(WATCHES);
 
-void BeginLeftoverWatch(const char* path)
+void BeginLeftoverWatch(LeftoverNotes& notes, const char* path, WatchedProbe& watched)
 {
     ListenToTheLoader();
     const char* name = strrchr(path, '\\');
-    if (!MultiByteToWideChar(CP_ACP, 0, name ? name + 1 : path, -1, pluginFile, MAX_PATH))
-        pluginFile[0] = 0;
+    if (!MultiByteToWideChar(CP_ACP, 0, name ? name + 1 : path, -1, notes.pluginFile, MAX_PATH))
+        notes.pluginFile[0] = 0;
+    notes.watched = &watched;
+    notes.windowHook = SetWindowsHookExA(WH_CBT, NoteWindow, nullptr, GetCurrentThreadId());
+    SpinLock lock(tableLock);
+    notesUnderWay = &notes;
+}
+
+void BeginLibraryNotes(LeftoverNotes& notes)
+{
+    InterlockedExchange(&notes.notingLibraries, 1);
+}
+
+void EndLeftoverWatch(LeftoverNotes& notes)
+{
     {
         SpinLock lock(tableLock);
-        threadCount = 0;
-        registrationCount = 0;
-        libraryCount = 0;
-        librariesOverflowed = false;
-        overflowed = 0;
+        notesUnderWay = nullptr;
     }
-    windowCount = 0;
-    windowHook = SetWindowsHookExA(WH_CBT, NoteWindow, nullptr, GetCurrentThreadId());
-    InterlockedExchange(&notingLibraries, 0);
-    InterlockedExchange(&recording, 1);
+    if (notes.windowHook)
+        UnhookWindowsHookEx(notes.windowHook);
+    notes.windowHook = nullptr;
 }
 
-void BeginLibraryNotes()
+int WindowsMadeInProbe(const LeftoverNotes& notes, HWND* found, int size)
 {
-    InterlockedExchange(&notingLibraries, 1);
-}
-
-void EndLeftoverWatch()
-{
-    InterlockedExchange(&recording, 0);
-    InterlockedExchange(&notingLibraries, 0);
-    if (windowHook)
-        UnhookWindowsHookEx(windowHook);
-    windowHook = nullptr;
-}
-
-int WindowsMadeInProbe(HWND* found, int size)
-{
-    int made = windowCount, count = made < size ? made : size;
+    int made = notes.windowCount, count = made < size ? made : size;
     for (int i = 0; i < count; ++i)
-        found[i] = windows[made - count + i];
+        found[i] = notes.windows[made - count + i];
     return count;
 }
 
-void NoteProbedLibrary(HMODULE library)
+void NoteProbedLibrary(LeftoverNotes& notes, HMODULE library)
 {
-    if (!InPluginCode(library)) {
+    if (!InPluginCode(notes, library)) {
         auto* base = reinterpret_cast<BYTE*>(library);
         auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        NoteLibrary(base, nt->OptionalHeader.SizeOfImage);
+        SpinLock lock(tableLock);
+        NoteLibrary(notes, base, nt->OptionalHeader.SizeOfImage);
     }
-    for (int i = 0; i < libraryCount; ++i)
-        RedirectImports(reinterpret_cast<HMODULE>(libraries[i].base));
+    for (int i = 0; i < notes.libraryCount; ++i)
+        RedirectImports(reinterpret_cast<HMODULE>(notes.libraries[i].base));
 }
 
-unsigned LeftBehind()
+unsigned LeftBehind(LeftoverNotes& notes)
 {
-    static Registration registered[MAX_REGISTRATIONS];
+    Registration* registered = notes.registered;
     int registrationsNoted;
     unsigned left;
     {
         SpinLock lock(tableLock);
-        registrationsNoted = registrationCount;
-        memcpy(registered, registrations, registrationsNoted * sizeof *registrations);
-        left = overflowed;
+        registrationsNoted = notes.registrationCount;
+        memcpy(registered, notes.registrations, registrationsNoted * sizeof *registered);
+        left = notes.overflowed;
     }
-    if (AnyThreadReaches())
+    if (AnyThreadReaches(notes))
         left |= LEFT_THREAD;
-    for (int i = 0; i < windowCount && !(left & LEFT_WINDOW); ++i)
-        if (WindowReaches(windows[i]))
+    for (int i = 0; i < notes.windowCount && !(left & LEFT_WINDOW); ++i)
+        if (WindowReaches(notes, notes.windows[i]))
             left |= LEFT_WINDOW;
     for (int i = 0; i < registrationsNoted; ++i)
-        if (!(left & registered[i].kind) && RegistrationReaches(registered[i]))
+        if (!(left & registered[i].kind) && RegistrationReaches(notes, registered[i]))
             left |= registered[i].kind;
-    if (FilterReaches())
+    if (FilterReaches(notes))
         left |= LEFT_FILTER;
     return left;
 }
 
-void RestoreProbedImports()
+void RestoreProbedImports(const LeftoverNotes& notes)
 {
-    for (int i = libraryCount; i-- > 0;)
-        RestoreImports(reinterpret_cast<HMODULE>(libraries[i].base));
+    for (int i = notes.libraryCount; i-- > 0;)
+        RestoreImports(reinterpret_cast<HMODULE>(notes.libraries[i].base));
 }
 
-int ProbedCode(CodeRange* ranges, int max)
+int ProbedCode(const LeftoverNotes& notes, CodeRange* ranges, int max)
 {
     SpinLock lock(tableLock);
-    int count = libraryCount < max ? libraryCount : max;
-    memcpy(ranges, libraries, count * sizeof *libraries);
+    int count = notes.libraryCount < max ? notes.libraryCount : max;
+    memcpy(ranges, notes.libraries, count * sizeof *ranges);
     return count;
 }

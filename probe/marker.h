@@ -1,6 +1,8 @@
 // The probe marker: a value of ProductKey naming the DLL under probe and the
 // step it has reached, there only while a probe runs. A marker found at the
 // start of a run means the run before it ended inside that DLL's probe.
+// The product key it is written under is opened once and kept open
+// (process-wide), so that each step is one write.
 #pragma once
 #include <windows.h>
 #include "base/text.h"

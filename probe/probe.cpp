@@ -12,8 +12,9 @@ const COLORREF EDITOR_PARENT_COLOUR = RGB(5, 48, 64);
 const float SAMPLE_RATE = 44100.0f;
 const intptr_t BLOCK_SIZE = 1024;
 
-intptr_t Send(ProbeFrame& frame, AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0,
-              void* ptr = nullptr, float opt = 0.0f)
+// One call of the plug-in's dispatcher, as a step of the probe.
+intptr_t Dispatch(ProbeFrame& frame, AEffect* effect, const char* step, int32_t opcode, intptr_t value = 0,
+                  void* ptr = nullptr, float opt = 0.0f)
 {
     frame.step(step);
     return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
@@ -42,11 +43,11 @@ void MeasureEditor(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
 
     ERect empty{};
     ERect* rect = &empty;
-    Send(frame, effect, "Open Editor", effEditOpen, 0, parent);
-    Send(frame, effect, "Get Editor RECT", effEditGetRect, 0, &rect);
+    Dispatch(frame, effect, "Open Editor", effEditOpen, 0, parent);
+    Dispatch(frame, effect, "Get Editor RECT", effEditGetRect, 0, &rect);
     record->cxEditor = rect ? rect->right : 0;
     record->cyEditor = rect ? rect->bottom : 0;
-    Send(frame, effect, "Close Editor", effEditClose);
+    Dispatch(frame, effect, "Close Editor", effEditClose);
 
     frame.step("Post Close Editor");
     DestroyWindow(parent);
@@ -59,12 +60,12 @@ void MeasureEditor(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
 // plug-ins built without the original SDK hand out a shorter one.
 void OpenAndRead(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
 {
-    Send(frame, effect, "Open", effOpen);
-    Send(frame, effect, "Set Sample Rate", effSetSampleRate, 0, nullptr, SAMPLE_RATE);
-    Send(frame, effect, "Set Block Size", effSetBlockSize, BLOCK_SIZE);
-    Send(frame, effect, "Set Program", effSetProgram, 0);
-    Send(frame, effect, "Switch On", effMainsChanged, 1);
-    Send(frame, effect, "Switch Off", effMainsChanged, 0);
+    Dispatch(frame, effect, "Open", effOpen);
+    Dispatch(frame, effect, "Set Sample Rate", effSetSampleRate, 0, nullptr, SAMPLE_RATE);
+    Dispatch(frame, effect, "Set Block Size", effSetBlockSize, BLOCK_SIZE);
+    Dispatch(frame, effect, "Set Program", effSetProgram, 0);
+    Dispatch(frame, effect, "Switch On", effMainsChanged, 1);
+    Dispatch(frame, effect, "Switch Off", effMainsChanged, 0);
 
     record->wantEvents = wantEventsFlag;
     record->isVst = 1;
@@ -84,7 +85,7 @@ void OpenAndRead(ProbeFrame& frame, AEffect* effect, PluginRecord* record)
         record->cxEditor = 240;
         record->cyEditor = 20 * record->numParams;
     }
-    Send(frame, effect, "Close Effect", effClose);
+    Dispatch(frame, effect, "Close Effect", effClose);
 }
 
 VstEntryPoint EntryPoint(HMODULE library, const char* name)
@@ -132,7 +133,7 @@ ProbeOutcome LoadVstPlugin(ProbeFrame& frame, PluginRecord* record)
     } else if (effect->magic != kEffectMagic) {
         outcome = {PROBE_BAD_MAGIC, static_cast<DWORD>(effect->magic)};
     } else {
-        intptr_t answer = Send(frame, effect, "Check Identity", effIdentify);
+        intptr_t answer = Dispatch(frame, effect, "Check Identity", effIdentify);
         outcome = {PROBE_NOT_IDENTIFIED, static_cast<DWORD>(answer)};
         if (answer == kIdentifyAnswer) {
             OpenAndRead(frame, effect, record);

@@ -31,21 +31,38 @@ DWORD wizardThreadId;
 const NT_TIB* wizardTib;   // the wizard's thread's own, read while it is suspended
 DWORD limit;             // milliseconds
 
-// Written by the wizard's thread. The heartbeat writes the step's text and
-// start before it increments stepCount: when stepCount reads the same before
-// and after, the text and start read between belong to that step.
-volatile LONG watching;
-volatile LONG stepCount;
-const char* volatile stepText = "";
-volatile DWORD stepStart;
-HMODULE volatile probedLibrary;
-const char* volatile watchedName = "";
-const void* volatile probeStackTop;
-volatile LONG skipRaised;
+// The probe watched, set and cleared by its frame on the wizard's thread,
+// and how many threads follow the pointer now: StopWatching clears it, then
+// waits until none does, so the probe outlives every reader. Readers take no
+// lock, as the watchdog reads while the wizard's thread is suspended.
+WatchedProbe* volatile watched;
+volatile LONG readers;
 
-LONG askedStep;
+class Reading {
+public:
+    Reading()
+    {
+        InterlockedIncrement(&readers);
+        probe_ = watched;
+    }
+    ~Reading() { InterlockedDecrement(&readers); }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+    WatchedProbe* probe() const { return probe_; }
 
-bool StillWaiting() { return watching && stepCount == askedStep; }
+private:
+    WatchedProbe* probe_;
+};
+
+// A probe that starts anew (its frame may lie where the last one did) has
+// asked about no step yet.
+bool Waiting(const WatchedProbe& probe) { return probe.watching && probe.stepCount == probe.askedStep; }
+
+bool StillWaiting()
+{
+    Reading reading;
+    return reading.probe() && Waiting(*reading.probe());
+}
 
 DWORD ReadLimit()
 {
@@ -66,7 +83,9 @@ DWORD ReadLimit()
 // thread: its context or a return address was redirected here.
 extern "C" void __cdecl RaiseSkipException()
 {
-    InterlockedExchange(&skipRaised, 1);
+    // On the wizard's thread, inside the probe: its frame is alive.
+    if (WatchedProbe* probe = watched)
+        InterlockedExchange(&probe->skipRaised, 1);
     RaiseException(EXCEPTION_PLUGIN_SKIPPED, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
@@ -82,9 +101,9 @@ asm(".text\n"
 namespace {
 
 // The probed library's image, while the thread may be taken out of it.
-bool InProbedLibrary(DWORD address, MEMORY_BASIC_INFORMATION* memory)
+bool InProbedLibrary(const WatchedProbe& probe, DWORD address, MEMORY_BASIC_INFORMATION* memory)
 {
-    HMODULE library = probedLibrary;
+    HMODULE library = probe.library;
     return library && VirtualQuery(reinterpret_cast<void*>(address), memory, sizeof *memory)
            && memory->Type == MEM_IMAGE && memory->AllocationBase == library;
 }
@@ -103,10 +122,10 @@ bool FollowsCall(const BYTE* at)
            || (at[-2] == 0xFF && ((at[-1] & 0xF8) == 0xD0 || ((at[-1] & 0xF8) == 0x10 && at[-1] != 0x14 && at[-1] != 0x15)));
 }
 
-bool ReturnsIntoLibrary(DWORD value)
+bool ReturnsIntoLibrary(const WatchedProbe& probe, DWORD value)
 {
     MEMORY_BASIC_INFORMATION memory;
-    if (!InProbedLibrary(value, &memory) || !(memory.Protect & EXECUTABLE))
+    if (!InProbedLibrary(probe, value, &memory) || !(memory.Protect & EXECUTABLE))
         return false;
     auto* at = reinterpret_cast<const BYTE*>(value);
     // The call's bytes lie in the same image, which is mapped whole.
@@ -121,9 +140,9 @@ bool ReturnsIntoLibrary(DWORD value)
 // its own, a fibre's or a block it switched to, fails this: its limits in
 // the TEB, if it changed them, no longer hold the probe's frames, and if it
 // did not, they no longer hold its stack pointer.
-bool WithinProbeStack(DWORD low)
+bool WithinProbeStack(const WatchedProbe& probe, DWORD low)
 {
-    DWORD top = reinterpret_cast<DWORD>(probeStackTop);
+    DWORD top = reinterpret_cast<DWORD>(probe.stackTop);
     if (low < reinterpret_cast<DWORD>(wizardTib->StackLimit) || top > reinterpret_cast<DWORD>(wizardTib->StackBase)
         || low >= top)
         return false;
@@ -137,14 +156,14 @@ bool WithinProbeStack(DWORD low)
 // found by the chain of frame pointers, which system code keeps: a word on
 // the stack that merely looks like one may be left over from an earlier
 // call. 0 when the chain leads to none.
-DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
+DWORD NearestReturnIntoLibrary(const WatchedProbe& probe, DWORD esp, DWORD ebp)
 {
-    auto* top = static_cast<const DWORD*>(probeStackTop);
+    auto* top = static_cast<const DWORD*>(probe.stackTop);
     for (int depth = 0; depth < 256; ++depth) {
         auto* frame = reinterpret_cast<const DWORD*>(ebp);
         if ((ebp & 3) || ebp < esp || frame + 2 > top)
             return 0;
-        if (ReturnsIntoLibrary(frame[1]))
+        if (ReturnsIntoLibrary(probe, frame[1]))
             return frame[1];
         if (frame[0] <= ebp)
             return 0;
@@ -159,12 +178,12 @@ DWORD NearestReturnIntoLibrary(DWORD esp, DWORD ebp)
 // probe's own frames is pointed there. Asked while the thread is
 // suspended, on the probe's stack (WithinProbeStack): nothing here may take
 // a lock.
-bool RedirectReturnIntoLibrary(const CONTEXT& context)
+bool RedirectReturnIntoLibrary(const WatchedProbe& probe, const CONTEXT& context)
 {
-    DWORD nearest = NearestReturnIntoLibrary(context.Esp, context.Ebp);
+    DWORD nearest = NearestReturnIntoLibrary(probe, context.Esp, context.Ebp);
     if (!nearest)
         return false;
-    auto* top = static_cast<const DWORD*>(probeStackTop);
+    auto* top = static_cast<const DWORD*>(probe.stackTop);
     for (auto* word = reinterpret_cast<DWORD*>(context.Esp & ~3u); word < top; ++word)
         if (*word == nearest)
             *word = reinterpret_cast<DWORD>(SkipReturnTarget);
@@ -174,11 +193,11 @@ bool RedirectReturnIntoLibrary(const CONTEXT& context)
 // Sets the suspended thread, stopped in the plug-in's code, to call
 // RaiseSkipException. The return address pushed for it is where the thread
 // was, so the stack reads as if the plug-in had made the call.
-bool RedirectToSkip(CONTEXT& context)
+bool RedirectToSkip(const WatchedProbe& probe, CONTEXT& context)
 {
     DWORD* top = reinterpret_cast<DWORD*>((context.Esp & ~15u) - 4);
     // Below the committed stack the thread is growing it: looked at again.
-    if (!WithinProbeStack(reinterpret_cast<DWORD>(top)))
+    if (!WithinProbeStack(probe, reinterpret_cast<DWORD>(top)))
         return false;
     *top = context.Eip;
     context.Esp = reinterpret_cast<DWORD>(top);
@@ -196,10 +215,10 @@ const int MAX_OWN_WINDOWS = 64;
 
 // The plug-in's windows that can be answered: made on the wizard's thread
 // during the probe, top-level, shown and enabled.
-int AnswerableWindows(HWND* found)
+int AnswerableWindows(const WatchedProbe& probe, HWND* found)
 {
     HWND made[MAX_OWN_WINDOWS];
-    int count = WindowsMadeInProbe(made, MAX_OWN_WINDOWS), answerable = 0;
+    int count = WindowsMadeInProbe(*probe.notes, made, MAX_OWN_WINDOWS), answerable = 0;
     for (int i = 0; i < count; ++i)
         if (IsWindow(made[i]) && GetWindowThreadProcessId(made[i], nullptr) == wizardThreadId
             && !(GetWindowLongA(made[i], GWL_STYLE) & WS_CHILD) && IsWindowVisible(made[i])
@@ -212,21 +231,28 @@ int AnswerableWindows(HWND* found)
 // that can be answered, as a modal one is. A thread in a modal loop (a
 // dialog box, a message box, the system's file dialogs) handles the
 // messages sent to its windows; one that is stuck does not.
-HWND WindowWaitedIn()
+HWND WindowWaitedIn(const WatchedProbe& probe)
 {
     HWND found[MAX_OWN_WINDOWS];
-    int count = AnswerableWindows(found);
+    int count = AnswerableWindows(probe, found);
     DWORD_PTR result;
     if (count && SendMessageTimeoutA(found[count - 1], WM_NULL, 0, 0, SMTO_BLOCK, ANSWER_TIME, &result))
         return found[count - 1];
     return nullptr;
 }
 
+// The same, for the question, which asks while it is up.
+HWND WindowWaitedIn()
+{
+    Reading reading;
+    return reading.probe() ? WindowWaitedIn(*reading.probe()) : nullptr;
+}
+
 // As Cancel or the close box would: then the call that shows them returns.
-void CloseOwnWindows()
+void CloseOwnWindows(const WatchedProbe& probe)
 {
     HWND found[MAX_OWN_WINDOWS];
-    int count = AnswerableWindows(found);
+    int count = AnswerableWindows(probe, found);
     for (int i = count - 1; i >= 0; --i) {
         char className[8] = "";
         GetClassNameA(found[i], className, sizeof className);
@@ -240,7 +266,7 @@ void CloseOwnWindows()
 // What a look at the suspended thread did.
 enum Redirect { STEP_LEFT, REDIRECTED_NOW, REDIRECTED_ON_RETURN, NOT_YET };
 
-Redirect SuspendAndRedirect(LONG step)
+Redirect SuspendAndRedirect(const WatchedProbe& probe, LONG step)
 {
     if (SuspendThread(wizardThread) == static_cast<DWORD>(-1))
         return NOT_YET;
@@ -251,24 +277,24 @@ Redirect SuspendAndRedirect(LONG step)
     // Suspending is asynchronous: only once the context is read is the
     // thread certainly stopped, and only then do the counters hold still.
     if (GetThreadContext(wizardThread, &context)) {
-        if (!watching || stepCount != step)
+        if (!probe.watching || probe.stepCount != step)
             look = STEP_LEFT;
-        else if (!WithinProbeStack(context.Esp))
+        else if (!WithinProbeStack(probe, context.Esp))
             look = NOT_YET;   // only while it grows its stack; on a stack of its own, for good
-        else if (InProbedLibrary(context.Eip, &memory))
-            look = RedirectToSkip(context) ? REDIRECTED_NOW : NOT_YET;
-        else if (RedirectReturnIntoLibrary(context))
+        else if (InProbedLibrary(probe, context.Eip, &memory))
+            look = RedirectToSkip(probe, context) ? REDIRECTED_NOW : NOT_YET;
+        else if (RedirectReturnIntoLibrary(probe, context))
             look = REDIRECTED_ON_RETURN;
     }
     ResumeThread(wizardThread);
     return look;
 }
 
-bool LeavesStep(LONG step, DWORD within)
+bool LeavesStep(const WatchedProbe& probe, LONG step, DWORD within)
 {
     for (DWORD waited = 0; waited < within; waited += SAMPLE_INTERVAL) {
         Sleep(SAMPLE_INTERVAL);
-        if (!watching || stepCount != step)
+        if (!probe.watching || probe.stepCount != step)
             return true;
     }
     return false;
@@ -278,29 +304,29 @@ bool LeavesStep(LONG step, DWORD within)
 // skip exception. With waitedIn, the plug-in waits in windows of its own:
 // once the thread is redirected, they are closed, so that the call returns
 // (and none is left up when the thread was redirected in its own code).
-bool SkipHungStep(LONG step, bool waitedIn)
+bool SkipHungStep(const WatchedProbe& probe, LONG step, bool waitedIn)
 {
     // A thread that answers in a modal loop may be busy with the window for
     // a while (a file dialog filling its list) in code whose frames cannot
     // be followed: it is looked at for longer.
     int samples = waitedIn ? static_cast<int>(CLOSE_TIME / SAMPLE_INTERVAL) : SAMPLES;
     for (int sample = 0; sample < samples; ++sample) {
-        switch (SuspendAndRedirect(step)) {
+        switch (SuspendAndRedirect(probe, step)) {
         case STEP_LEFT:
             return true;
         case REDIRECTED_NOW:
             if (waitedIn)
-                CloseOwnWindows();
-            return LeavesStep(step, LEAVE_TIME);
+                CloseOwnWindows(probe);
+            return LeavesStep(probe, step, LEAVE_TIME);
         case REDIRECTED_ON_RETURN: {
             DWORD within = limit > LEAVE_TIME ? limit : LEAVE_TIME;
             if (waitedIn) {
-                CloseOwnWindows();
+                CloseOwnWindows(probe);
                 within = within > CLOSE_TIME ? within : CLOSE_TIME;
             }
             // The system call it waits in ends in its own time: a sleep
             // or a wait that times out returns, one that never does not.
-            return LeavesStep(step, within);
+            return LeavesStep(probe, step, within);
         }
         case NOT_YET:
             Sleep(SAMPLE_INTERVAL);
@@ -354,8 +380,64 @@ void Rest(DWORD timeout)
     }
 }
 
+// A step that has run out its time, as read from its probe.
+struct Overdue {
+    LONG step;
+    DWORD since;
+    const char* text;
+    char name[PATH_TEXT_SIZE];
+};
+
+// How long the watchdog may sleep before it looks at the probe again; 0
+// when the step under way is overdue, which is then read into overdue.
+DWORD TimeToWait(Overdue* overdue)
+{
+    Reading reading;
+    WatchedProbe* probe = reading.probe();
+    if (!probe)
+        return limit;
+    LONG step = probe->stepCount;
+    DWORD since = probe->stepStart;
+    const char* text = probe->stepText;
+    if (!probe->watching)
+        return limit;
+    if (step != probe->stepCount)
+        return 0;
+    DWORD elapsed = GetTickCount() - (step == probe->waitStep ? probe->waitFrom : since);
+    if (elapsed < limit)
+        return limit - elapsed;
+    probe->askedStep = step;
+    overdue->step = step;
+    overdue->since = since;
+    overdue->text = text;
+    CopyText(overdue->name, probe->pluginName);
+    return 0;
+}
+
+// On "Skip": false when the step asked about is still under way and the
+// thread cannot be taken out of it.
+bool Skipped(const Overdue& overdue)
+{
+    Reading reading;
+    WatchedProbe* probe = reading.probe();
+    // The plug-in may have shown its window after the question.
+    return !probe || !Waiting(*probe) || SkipHungStep(*probe, overdue.step, WindowWaitedIn(*probe) != nullptr);
+}
+
+// The step asked about gets the time again, from now.
+void WaitAgain(const Overdue& overdue)
+{
+    Reading reading;
+    WatchedProbe* probe = reading.probe();
+    if (probe && probe->askedStep == overdue.step) {
+        probe->waitStep = overdue.step;
+        probe->waitFrom = GetTickCount();
+    }
+}
+
 // Sleeps until the current step's time is up (no sooner than the step
-// could end), so nothing runs while plug-ins behave.
+// could end), so nothing runs while plug-ins behave. The probe is not read
+// while the user is asked: its frame may end meanwhile.
 DWORD WINAPI Watch(void* ready)
 {
     MSG queue;   // the thread's message queue, made before any plug-in runs
@@ -363,38 +445,24 @@ DWORD WINAPI Watch(void* ready)
     if (askAboutHang)
         askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
     SetEvent(static_cast<HANDLE>(ready));
-    LONG waitStep = -1;     // the step the user chose to wait for, from waitFrom on
-    DWORD waitFrom = 0;
     for (;;) {
-        DWORD timeout = limit;
-        LONG step = stepCount;
-        DWORD since = stepStart;
-        const char* text = stepText;
-        if (watching && step != stepCount) {
-            timeout = 0;
-        } else if (watching) {
-            DWORD elapsed = GetTickCount() - (step == waitStep ? waitFrom : since);
-            if (elapsed < limit) {
-                timeout = limit - elapsed;
-            } else {
-                askedStep = step;
-                char name[PATH_TEXT_SIZE];
-                CopyText(name, watchedName);
-                HangAnswer answer =
-                    askAboutHang ? askAboutHang(name, text, since, StillWaiting, WindowWaitedIn, false) : HANG_WAIT;
-                // The plug-in may have shown its window after the question.
-                if (answer == HANG_SKIP && StillWaiting() && !SkipHungStep(step, WindowWaitedIn() != nullptr))
-                    MustClose(name, text);
-                // A window that was seen is not shown again: the next
-                // question gets a new one, made while it still can be.
-                if (askAboutHang && !LoaderLockHeld())
-                    askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
-                waitStep = step;
-                waitFrom = GetTickCount();
-                continue;
-            }
+        Overdue overdue;
+        overdue.step = -1;
+        DWORD timeout = TimeToWait(&overdue);
+        if (overdue.step < 0) {
+            Rest(timeout);
+            continue;
         }
-        Rest(timeout);
+        HangAnswer answer = askAboutHang ? askAboutHang(overdue.name, overdue.text, overdue.since, StillWaiting,
+                                                        WindowWaitedIn, false)
+                                         : HANG_WAIT;
+        if (answer == HANG_SKIP && !Skipped(overdue))
+            MustClose(overdue.name, overdue.text);
+        // A window that was seen is not shown again: the next question gets
+        // a new one, made while it still can be.
+        if (askAboutHang && !LoaderLockHeld())
+            askAboutHang(nullptr, nullptr, 0, nullptr, nullptr, false);
+        WaitAgain(overdue);
     }
 }
 
@@ -416,37 +484,42 @@ void StartWatchdog()
 
 } // namespace
 
-void WatchProbe(const char* pluginName, const void* stackTop)
+void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop, const LeftoverNotes& notes)
 {
     if (!wizardThread)
         StartWatchdog();
-    watchedName = pluginName;
-    probedLibrary = nullptr;
-    probeStackTop = stackTop;
-    InterlockedExchange(&skipRaised, 0);
-    WatchdogStep("");
-    InterlockedExchange(&watching, 1);
+    probe.notes = &notes;
+    probe.pluginName = pluginName;
+    probe.library = nullptr;
+    probe.stackTop = stackTop;
+    InterlockedExchange(&probe.skipRaised, 0);
+    WatchdogStep(probe, "");
+    InterlockedExchange(&probe.watching, 1);
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&watched), &probe);
 }
 
-void StopWatching()
+void StopWatching(WatchedProbe& probe)
 {
-    InterlockedExchange(&watching, 0);
+    InterlockedExchange(&probe.watching, 0);
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&watched), nullptr);
+    while (readers)
+        Sleep(1);
 }
 
-void WatchdogStep(const char* step)
+void WatchdogStep(WatchedProbe& probe, const char* step)
 {
-    stepText = step;
-    stepStart = GetTickCount();
-    InterlockedIncrement(&stepCount);
+    probe.stepText = step;
+    probe.stepStart = GetTickCount();
+    InterlockedIncrement(&probe.stepCount);
 }
 
-void WatchdogLibrary(HMODULE library)
+void WatchdogLibrary(WatchedProbe& probe, HMODULE library)
 {
-    probedLibrary = library;
+    probe.library = library;
 }
 
-void RaiseSkipAgain()
+void RaiseSkipAgain(const WatchedProbe& probe)
 {
-    if (skipRaised)
+    if (probe.skipRaised)
         RaiseSkipException();
 }

@@ -24,6 +24,8 @@ enum { DEFAULT_PROBE_TIMEOUT = 15 };
 
 enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 
+struct LeftoverNotes;
+
 // The not-responding window, on the watchdog's thread; the run sets it (the
 // window is one of the pages). While it is null, the watchdog never asks
 // and so never interrupts anything.
@@ -40,19 +42,45 @@ enum HangAnswer { HANG_WAIT, HANG_SKIP, HANG_RETURNED };
 extern HangAnswer (*askAboutHang)(const char* pluginName, const char* step, DWORD stepStart,
                                   bool (*stillWaiting)(), HWND (*waitedIn)(), bool mustClose);
 
+// One probe as the watchdog sees it, held by its frame. The wizard's thread
+// writes it; the watchdog's thread reads it through a process-wide pointer
+// between WatchProbe and StopWatching. The heartbeat writes the step's text
+// and start before it increments stepCount: when stepCount reads the same
+// before and after, the text and start read between belong to that step.
+struct WatchedProbe {
+    volatile LONG watching = 0;
+    volatile LONG stepCount = 0;
+    const char* volatile stepText = "";
+    volatile DWORD stepStart = 0;
+    HMODULE volatile library = nullptr;
+    const char* volatile pluginName = "";
+    const void* volatile stackTop = nullptr;
+    volatile LONG skipRaised = 0;
+    const LeftoverNotes* notes = nullptr;   // the windows the plug-in made
+    // The watchdog's thread's own: the step the user was asked about, and
+    // the step they chose to wait for, from waitFrom on.
+    LONG askedStep = -1;
+    LONG waitStep = -1;
+    DWORD waitFrom = 0;
+};
+
 // Before and after the trapped probe of one DLL, on the wizard's thread. The
-// first call of a run starts the thread and reads the limit. stackTop lies
+// first call of a run starts the thread and reads the limit. The thread, its
+// window, the limit and the wizard's thread's handle are process-wide: they
+// are made before the first plug-in is loaded, as a plug-in stuck in its
+// DllMain holds the loader they need. stackTop lies
 // above every frame of the probe: return addresses into the plug-in are
-// looked for below it.
-void WatchProbe(const char* pluginName, const void* stackTop);
-void StopWatching();
+// looked for below it. notes are the frame's, alive while it is watched.
+// StopWatching returns once the watchdog's thread no longer reads the probe.
+void WatchProbe(WatchedProbe& probe, const char* pluginName, const void* stackTop, const LeftoverNotes& notes);
+void StopWatching(WatchedProbe& probe);
 
 // The probe's heartbeat: a new step has begun (step is a constant text).
-void WatchdogStep(const char* step);
+void WatchdogStep(WatchedProbe& probe, const char* step);
 // The library being probed, as soon as it is mapped (its DllMain may hang);
 // null once it is released or kept.
-void WatchdogLibrary(HMODULE library);
+void WatchdogLibrary(WatchedProbe& probe, HMODULE library);
 // When the skip exception was raised but did not reach the trap region (the
 // system's loader catches what a DllMain raises, and a plug-in may catch it
 // itself), raises it again, from the probe's own code.
-void RaiseSkipAgain();
+void RaiseSkipAgain(const WatchedProbe& probe);

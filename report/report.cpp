@@ -91,7 +91,7 @@ void ReportKeptLoaded(unsigned leftBehind)
         entries.back().leftBehind = static_cast<unsigned short>(leftBehind);
 }
 
-void ReportKeptDeed(const char* path, DllResult result, DWORD detail)
+void ReportKeptEvent(const char* path, DllResult result, DWORD detail)
 {
     for (DllReport& entry : entries)
         if (entry.leftBehind && lstrcmpiA(entry.path, path) == 0) {

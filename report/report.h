@@ -117,7 +117,7 @@ void ReportTrap(const char* path, DWORD exceptionCode, const char* step);
 // The DLL reported last stayed loaded, for what it left behind.
 void ReportKeptLoaded(unsigned leftBehind);
 // A DLL kept loaded did later what result says; it keeps what it left behind.
-void ReportKeptDeed(const char* path, DllResult result, DWORD detail);
+void ReportKeptEvent(const char* path, DllResult result, DWORD detail);
 // What the scan can neither search nor list, and why.
 void ReportLostName(const char* path, LostEntry why);
 void ClearReport();

@@ -49,19 +49,19 @@ HangAnswer AskAboutHang(const char* pluginName, const char* step, DWORD stepStar
 
 // What a plug-in kept loaded did since its probe: reported, and its entry
 // and its record on the list marked bad, so that later runs skip it.
-void ReportKeptDeeds()
+void ReportKeptEvents()
 {
-    KeptReport deed;
-    while (TakeKeptDeed(&deed)) {
-        ReportKeptDeed(deed.path, deed.deed == KEPT_CRASHED ? DLL_KEPT_CRASHED : DLL_KEPT_ASKED_TO_EXIT, deed.code);
+    KeptReport event;
+    while (TakeKeptEvent(&event)) {
+        ReportKeptEvent(event.path, event.event == KEPT_CRASHED ? DLL_KEPT_CRASHED : DLL_KEPT_ASKED_TO_EXIT, event.code);
         char keyPath[256];
         CopyText(keyPath, PLUGINS_KEY "\\");
-        AppendText(keyPath, deed.entryName);
+        AppendText(keyPath, event.entryName);
         RegKey entry;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, entry.receive()) == ERROR_SUCCESS)
             WriteDwordValue(entry, "isBad", 1);
         for (PluginRecord& record : PluginList)
-            if (lstrcmpiA(record.FullPath, deed.path) == 0)
+            if (lstrcmpiA(record.FullPath, event.path) == 0)
                 record.isBad = 1;
     }
 }
@@ -125,7 +125,7 @@ void AnalyseFoundDlls()
     FolderListings listings;
     for (char* path : FoundDllList) {
         AnalyseDll(path);
-        ReportKeptDeeds();
+        ReportKeptEvents();
     }
 
     DestroyWindow(progressWindow);
@@ -141,7 +141,7 @@ void SweepUntouched()
 void ConfigurePlugins()
 {
     TraceFailurePoint("User config");
-    ReportKeptDeeds();
+    ReportKeptEvents();
     editSelectedPlugin = 1;
     ShowRunPage(IDD_LIST, DlgListProc);
 }
@@ -153,7 +153,7 @@ bool RegisterPlugins()
     TraceFailurePoint("Calling registration routine");
     bool registered = RegisterAdapter();
     DestroyWindow(notice);
-    ReportKeptDeeds();
+    ReportKeptEvents();
     return registered;
 }
 
@@ -242,37 +242,32 @@ struct DllAnalysis {
 
 enum Decision { PASS_OVER, RECORD_AS_BEFORE, PROBE_DLL };
 
-// The entry's name and key, what it says of the DLL and whether the DLL is
-// probed. A DLL passed over is reported here.
-Decision Decide(DllAnalysis& dll)
+// The entry's name and key; false when there is none (reported here).
+// Without an entry there is nowhere to keep what the probe learns: the DLL
+// is passed over in this run.
+bool OpenEntry(DllAnalysis& dll)
 {
     if (!MakeEntryName(dll.path, dll.entryName)) {
         ReportDll(dll.path, DLL_NO_ENTRY_NAME);
-        return PASS_OVER;
+        return false;
     }
     char keyPath[256];
     CopyText(keyPath, PLUGINS_KEY "\\");
     AppendText(keyPath, dll.entryName);
-
-    // Without an entry there is nowhere to keep what the probe learns: the
-    // DLL is passed over in this run.
     DWORD disposition = 0;
     LONG status = CreateKey(HKEY_LOCAL_MACHINE, keyPath, dll.entry.receive(), &disposition);
     if (status != ERROR_SUCCESS) {
         ReportDll(dll.path, DLL_NO_ENTRY_KEY, static_cast<DWORD>(status));
-        return PASS_OVER;
+        return false;
     }
     dll.created = disposition == REG_CREATED_NEW_KEY;
+    return true;
+}
 
-    ReadDwordValue(dll.entry, "isBad", &dll.storedBad);
-    if (dll.storedBad && !WizardOptions.rescanFailed) {
-        WriteDwordValue(dll.entry, "touch", 1);
-        const char* recovered = RecoveredPluginPath();
-        bool endedWizard = recovered && lstrcmpiA(recovered, dll.path) == 0;
-        ReportDll(dll.path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
-        return PASS_OVER;
-    }
-
+// A known plug-in's record as the entry holds it; a new one's from the
+// defaults.
+void ReadStoredRecord(DllAnalysis& dll)
+{
     PluginRecord& record = dll.record;
     if (!dll.created) {
         TraceFailurePoint("Reading VST data from registry");
@@ -284,7 +279,25 @@ Decision Decide(DllAnalysis& dll)
         record = DefaultRecord;
         record.isNew = 1;
     }
+}
 
+// The entry, what it says of the DLL and whether the DLL is probed. A DLL
+// passed over is reported here.
+Decision Decide(DllAnalysis& dll)
+{
+    if (!OpenEntry(dll))
+        return PASS_OVER;
+
+    ReadDwordValue(dll.entry, "isBad", &dll.storedBad);
+    if (dll.storedBad && !WizardOptions.rescanFailed) {
+        WriteDwordValue(dll.entry, "touch", 1);
+        const char* recovered = RecoveredPluginPath();
+        bool endedWizard = recovered && lstrcmpiA(recovered, dll.path) == 0;
+        ReportDll(dll.path, endedWizard ? DLL_ENDED_WIZARD : DLL_SKIPPED_BAD);
+        return PASS_OVER;
+    }
+
+    ReadStoredRecord(dll);
     if (!WizardOptions.rescanExisting && !dll.storedBad && !dll.created) {
         TraceFailurePoint("Setting touch flag");
         WriteNumber(dll.entry, &dll.stored, "touch", 1);
@@ -398,7 +411,7 @@ int WizardMain(HINSTANCE instance)
 {
     answerTrap = ShowExceptionPage;
     if (!Trapped([instance] { Run(instance); })) {
-        ReportKeptDeeds();
+        ReportKeptEvents();
         ShowExceptionPage();
     }
     if (pluginLeftLoaded)

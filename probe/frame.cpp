@@ -130,3 +130,8 @@ unsigned ProbeFrame::releasePlugin(HMODULE library)
     WatchdogLibrary(watched_, nullptr);
     return left;
 }
+
+ProbeResult ProbePlugin(const char* path, const char* entryName, bool newEntry, PluginRecord* record)
+{
+    return ProbeFrame(path, entryName, newEntry, record->FullName).probe(record);
+}

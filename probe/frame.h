@@ -59,3 +59,7 @@ private:
     WatchedProbe watched_;
     LeftoverNotes notes_;
 };
+
+// What the run calls: the probe of the DLL at path (its entry entryName,
+// newEntry when made for this probe) in a frame of its own, filling record.
+ProbeResult ProbePlugin(const char* path, const char* entryName, bool newEntry, PluginRecord* record);

@@ -15,7 +15,6 @@
 #include "plugdb/sweep.h"
 #include "probe/frame.h"
 #include "probe/kept.h"
-#include "probe/probe.h"
 #include "probe/scan.h"
 #include "probe/watchdog.h"
 #include "report/report.h"
@@ -313,7 +312,7 @@ ProbeResult Probe(DllAnalysis& dll)
     TraceFailurePoint("Detailed plug scan");
     PluginRecord& record = dll.record;
     FillFileFields(record, dll.entryName, dll.path);
-    ProbeResult result = ProbeFrame(dll.path, dll.entryName, dll.created, record.FullName).probe(&record);
+    ProbeResult result = ProbePlugin(dll.path, dll.entryName, dll.created, &record);
     if (!result.trapped && dll.created && record.isSynth) {
         record.registerAsSynth = 1;
         record.forceStereo = 1;

@@ -23,8 +23,19 @@ for ((i = 0; i < ${#args[@]}; i++)); do
 done
 [[ "$slots" =~ ^[1-9][0-9]*$ ]] || slots=1
 
-# The copies are made while no server runs on the prefix they copy.
+# The further prefixes are copied while no server runs on the project's.
 wineserver -w
+for ((slot = 1; slot < slots; slot++)); do
+  dir="$BUILD_DIR/slots/$slot"
+  # Copied again when the project's prefix was made or updated since.
+  if [ ! -f "$dir/wineprefix/system.reg" ] ||
+     [ "$WINEPREFIX/.update-timestamp" -nt "$dir/wineprefix/.update-timestamp" ]; then
+    rm -rf "$dir/wineprefix"
+    mkdir -p "$dir"
+    cp -a "$WINEPREFIX" "$dir/wineprefix"
+  fi
+done
+
 displays=()
 end_slots() {
   local slot
@@ -32,7 +43,11 @@ end_slots() {
     WINEPREFIX="$BUILD_DIR/slots/$slot/wineprefix" wineserver -k 2>/dev/null
   done
   wineserver -k 2>/dev/null
-  [ ${#displays[@]} -eq 0 ] || kill "${displays[@]}" 2>/dev/null
+  if [ ${#displays[@]} -gt 0 ]; then
+    kill "${displays[@]}" 2>/dev/null
+    wait "${displays[@]}" 2>/dev/null
+    displays=()
+  fi
 }
 trap end_slots EXIT
 
@@ -44,21 +59,18 @@ start_server
 spec='{"version": {"major": 1, "minor": 0}, "local": [{"wine": [{"id": "0", "slots": 1}'
 for ((slot = 1; slot < slots; slot++)); do
   dir="$BUILD_DIR/slots/$slot"
-  # Copied again when the project's prefix was made or updated since.
-  if [ ! -f "$dir/wineprefix/system.reg" ] ||
-     [ "$WINEPREFIX/.update-timestamp" -nt "$dir/wineprefix/.update-timestamp" ]; then
-    rm -rf "$dir/wineprefix"
-    mkdir -p "$dir"
-    cp -a "$WINEPREFIX" "$dir/wineprefix"
-  fi
-  rm -f "$dir/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display.number" 2>/dev/null &
+  # Xvfb picks a free display and writes its number once it takes clients,
+  # which on a busy machine can be many seconds later.
+  rm -f "$dir/display" "$dir/display.fifo"
+  mkfifo "$dir/display.fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display.fifo" 2>/dev/null &
   displays+=($!)
-  for ((wait = 0; wait < 100; wait++)); do
-    [ -s "$dir/display.number" ] && break
-    sleep 0.1
-  done
-  echo ":$(cat "$dir/display.number")" >"$dir/display"
+  if ! read -r -t 120 number <"$dir/display.fifo"; then
+    echo "No virtual display for test slot $slot" >&2
+    exit 1
+  fi
+  rm -f "$dir/display.fifo"
+  echo ":$number" >"$dir/display"
   (use_test_slot "id:$slot" && start_server)
   spec+=", {\"id\": \"$slot\", \"slots\": 1}"
 done

@@ -4,6 +4,23 @@ BUILD_DIR="${BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
 export WINEARCH=win32
 export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
+# A test that ctest runs beside others (scripts/ctest-in-display.sh) is given
+# a slot: a prefix, a display and a folder for its files that no other test
+# uses meanwhile, so that their registries, single-instance mutexes, windows,
+# clipboards and planted files stay apart. Slot 0 is the prefix above, with
+# the display and folders of a run by hand.
+use_test_slot() {  # use_test_slot <ctest's "id:<slot>,slots:1">
+  local slot="${1#id:}" files
+  slot="${slot%%,*}"
+  [ "$slot" = 0 ] && return
+  export WINEPREFIX="$BUILD_DIR/slots/$slot/wineprefix"
+  DISPLAY="$(cat "$BUILD_DIR/slots/$slot/display")"
+  export DISPLAY
+  # Where the tests' FreshDir makes its folders, as the programs name it.
+  files="$BUILD_DIR/slots/$slot/testdata"
+  export TANDREL_TEST_DATA="Z:${files//\//\\}"
+}
+[ -z "${CTEST_RESOURCE_GROUP_0_WINE:-}" ] || use_test_slot "$CTEST_RESOURCE_GROUP_0_WINE"
 # Set where 32-bit code runs through qemu's user-mode emulator
 # (scripts/i386-on-64.sh): a test of what only a real processor does can
 # tell it is not on one.

@@ -217,7 +217,7 @@ bool MakeLink(const std::string& folder, const std::string& name, const std::str
 // Links are removed by the host system too: Windows calls would follow them.
 std::string FreshDirWithoutLinks(const std::string& name)
 {
-    std::string dir = ExeDir() + "\\..\\testdata\\" + name;
+    std::string dir = TestDataDir(name);
     if (FileExists(dir)) {
         RunProcess("Z:\\bin\\rm -rf " + UnixPath(dir), 10000);
         for (int wait = 0; wait < 100 && FileExists(dir); ++wait)

@@ -35,11 +35,26 @@ void RemoveTree(const std::string& path)
     RemoveDirectoryA(path.c_str());
 }
 
+namespace {
+
+std::string TestDataRoot()
+{
+    char root[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TANDREL_TEST_DATA", root, sizeof root);
+    return length > 0 && length < sizeof root ? root : ExeDir() + "\\..\\testdata";
+}
+
+} // namespace
+
+std::string TestDataDir(const std::string& name)
+{
+    return TestDataRoot() + "\\" + name;
+}
+
 std::string FreshDir(const std::string& name)
 {
-    std::string root = ExeDir() + "\\..\\testdata";
-    CreateDirectoryA(root.c_str(), nullptr);
-    std::string dir = root + "\\" + name;
+    CreateDirectoryA(TestDataRoot().c_str(), nullptr);
+    std::string dir = TestDataDir(name);
     RemoveTree(dir);
     CreateDirectoryA(dir.c_str(), nullptr);
     char full[MAX_PATH];

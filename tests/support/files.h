@@ -7,7 +7,11 @@
 // The folder of the running test program (the build's bin folder, where the
 // program, the fixture plug-ins and the doubles are built).
 std::string ExeDir();
-// A new, empty folder <build>\testdata\<name> (what was there is removed).
+// The folder <build>\testdata\<name>; when tests run side by side, the
+// same below the folder of the test's slot (TANDREL_TEST_DATA, set by
+// scripts/wine-env.sh), so that two tests never share a folder.
+std::string TestDataDir(const std::string& name);
+// A new, empty folder TestDataDir(name) (what was there is removed).
 std::string FreshDir(const std::string& name);
 void RemoveTree(const std::string& path);
 bool CopyInto(const std::string& from, const std::string& to);
